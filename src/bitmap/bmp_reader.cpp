@@ -1,0 +1,251 @@
+#include "bitmap/bmp_reader.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+#include <vector>
+
+#include "core/byte_file.h"
+#include "core/error.h"
+
+namespace zwp {
+
+namespace {
+
+constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;
+constexpr size_t kFileHeader = 14;
+// The largest file a usable picture can need (16 Mi pixels at 24 bits plus
+// headers); RLE streams longer than this are cut and then refused.
+constexpr size_t kMaxFileBytes = 96u * 1024 * 1024;
+
+struct Channel {
+  uint32_t mask = 0;
+  int shift = 0;
+  int bits = 0;
+};
+
+struct Layout {
+  int64_t width = 0;
+  int64_t height = 0;  // absolute
+  bool topDown = false;
+  int bitCount = 0;
+  uint32_t compression = kRgb;
+  Channel red, green, blue;
+  std::vector<int32_t> palette;
+  size_t dataOffset = 0;
+};
+
+Channel channelOf(uint32_t mask) {
+  Channel c;
+  c.mask = mask;
+  if (mask == 0) return c;
+  c.shift = std::countr_zero(mask);
+  c.bits = std::popcount(mask);
+  const uint64_t run = (uint64_t{1} << c.bits) - 1;
+  if ((uint64_t{mask} >> c.shift) != run) throw invalidPicture("Farbmasken sind nicht zusammenhängend");
+  return c;
+}
+
+// Expands a channel of n bits to 0..255 by repeating its bits (31 -> 255).
+int expand(uint32_t value, int bits) {
+  if (bits <= 0) return 0;
+  if (bits >= 8) return static_cast<int>(value >> (bits - 8));
+  int out = 0;
+  for (int pos = 8 - bits; pos > -bits; pos -= bits) {
+    out |= pos >= 0 ? static_cast<int>(value << pos) : static_cast<int>(value >> -pos);
+  }
+  return out & 0xFF;
+}
+
+int channelValue(uint32_t pixel, const Channel& c) { return expand((pixel & c.mask) >> c.shift, c.bits); }
+
+std::string compressionName(uint32_t compression, bool os2) {
+  switch (compression) {
+    case 3: return os2 ? "Huffman-1D" : "Bitfelder";
+    case 4: return os2 ? "RLE24" : "JPEG";
+    case 5: return "PNG";
+    case 6: return "Alpha-Bitfelder";
+    default: return "Typ " + std::to_string(compression);
+  }
+}
+
+Layout readLayout(std::span<const uint8_t> f) {
+  if (f.size() < kFileHeader + 4) throw invalidPicture("Datei ist zu kurz");
+  if (f[0] != 'B' || f[1] != 'M') throw invalidPicture("keine BMP-Datei");
+  Layout l;
+  const uint32_t offBits = readLe32(&f[10]);
+  const uint32_t infoSize = readLe32(&f[14]);
+  const bool core = infoSize == 12;
+  const bool os2v2 = infoSize == 16 || infoSize == 64;
+  if (!core && !os2v2 && infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124) {
+    throw invalidPicture("unbekannter BMP-Kopf (" + std::to_string(infoSize) + " Bytes)");
+  }
+  if (f.size() < kFileHeader + infoSize) throw invalidPicture("Datei ist abgeschnitten (Kopf)");
+
+  int64_t rawHeight = 0;
+  uint32_t colorsUsed = 0;
+  if (core) {
+    l.width = readLe16(&f[18]);
+    rawHeight = static_cast<int16_t>(readLe16(&f[20]));
+    l.bitCount = readLe16(&f[24]);
+  } else {
+    l.width = static_cast<int32_t>(readLe32(&f[18]));
+    rawHeight = static_cast<int32_t>(readLe32(&f[22]));
+    l.bitCount = readLe16(&f[28]);
+    if (infoSize >= 20) l.compression = readLe32(&f[30]);
+    if (infoSize >= 36) colorsUsed = readLe32(&f[46]);
+  }
+  l.topDown = rawHeight < 0;
+  l.height = rawHeight < 0 ? -rawHeight : rawHeight;
+
+  const int bpp = l.bitCount;
+  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24) {
+    throw invalidPicture(std::to_string(bpp) + " Bit pro Pixel werden nicht unterstützt");
+  }
+  const uint32_t comp = l.compression;
+  const bool compOk = comp == kRgb || (comp == kRle8 && bpp == 8) || (comp == kRle4 && bpp == 4) ||
+                      (comp == kBitfields && bpp == 16 && !os2v2);
+  if (!compOk) throw invalidPicture("Kompression " + compressionName(comp, os2v2) + " wird nicht unterstützt");
+  if (l.width < 0) throw invalidPicture("negative Breite");
+  if ((comp == kRle4 || comp == kRle8) && l.topDown) throw invalidPicture("RLE-Bild von oben nach unten");
+  if (!pictureSizeUsable(l.width, l.height)) throw invalidPicture("Bildgröße außerhalb der Grenzen");
+
+  size_t afterHeader = kFileHeader + infoSize;
+  if (bpp == 16) {
+    if (comp == kBitfields) {
+      // Masks follow a 40-byte header and lie inside the larger ones: at 54 either way.
+      if (infoSize == 40) afterHeader += 12;
+      if (f.size() < 66) throw invalidPicture("Datei ist abgeschnitten (Farbmasken)");
+      l.red = channelOf(readLe32(&f[54]));
+      l.green = channelOf(readLe32(&f[58]));
+      l.blue = channelOf(readLe32(&f[62]));
+    } else {
+      l.red = channelOf(0x7C00);
+      l.green = channelOf(0x03E0);
+      l.blue = channelOf(0x001F);
+    }
+  }
+
+  if (offBits < afterHeader) throw invalidPicture("Bilddaten beginnen im Kopf");
+  if (offBits > f.size()) throw invalidPicture("Bilddaten liegen hinter dem Dateiende");
+  l.dataOffset = offBits;
+
+  if (bpp <= 8) {
+    const size_t entry = core ? 3 : 4;
+    size_t count = size_t{1} << bpp;
+    if (colorsUsed != 0 && colorsUsed < count) count = colorsUsed;
+    count = std::min(count, (offBits - afterHeader) / entry);
+    l.palette.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+      const uint8_t* p = &f[afterHeader + i * entry];
+      l.palette.push_back(colourOf(p[2], p[1], p[0]));
+    }
+  }
+  return l;
+}
+
+class Canvas {
+ public:
+  Canvas(const Layout& l) : layout_(l), picture_(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height)) {}
+
+  // Sets pixel x of file row y (file rows count from the bottom unless top-down).
+  void put(int64_t x, int64_t y, int32_t colour) {
+    if (x < 0 || y < 0 || x >= layout_.width || y >= layout_.height) return;
+    const int64_t row = layout_.topDown ? y : layout_.height - 1 - y;
+    picture_.set(static_cast<int32_t>(x), static_cast<int32_t>(row), colour);
+  }
+  void putIndex(int64_t x, int64_t y, unsigned index) {
+    put(x, y, index < layout_.palette.size() ? layout_.palette[index] : 0);
+  }
+  Picture take() { return std::move(picture_); }
+
+ private:
+  const Layout& layout_;
+  Picture picture_;
+};
+
+void decodeUncompressed(std::span<const uint8_t> f, const Layout& l, Canvas& canvas) {
+  const uint64_t stride = ((static_cast<uint64_t>(l.width) * l.bitCount + 31) / 32) * 4;
+  if (l.dataOffset + stride * static_cast<uint64_t>(l.height) > f.size()) {
+    throw invalidPicture("Datei ist abgeschnitten (Bilddaten)");
+  }
+  for (int64_t y = 0; y < l.height; ++y) {
+    const uint8_t* row = f.data() + l.dataOffset + static_cast<size_t>(stride * static_cast<uint64_t>(y));
+    for (int64_t x = 0; x < l.width; ++x) {
+      switch (l.bitCount) {
+        case 1: canvas.putIndex(x, y, (row[x / 8] >> (7 - x % 8)) & 1u); break;
+        case 4: canvas.putIndex(x, y, (row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0xFu); break;
+        case 8: canvas.putIndex(x, y, row[x]); break;
+        case 16: {
+          const uint32_t v = readLe16(row + 2 * x);
+          canvas.put(x, y, colourOf(channelValue(v, l.red), channelValue(v, l.green), channelValue(v, l.blue)));
+          break;
+        }
+        default: {
+          const uint8_t* p = row + 3 * x;
+          canvas.put(x, y, colourOf(p[2], p[1], p[0]));
+        }
+      }
+    }
+  }
+}
+
+void decodeRle(std::span<const uint8_t> f, const Layout& l, Canvas& canvas) {
+  const bool four = l.compression == kRle4;
+  size_t pos = l.dataOffset;
+  int64_t x = 0, y = 0;
+  auto need = [&](size_t n) {
+    if (pos + n > f.size()) throw invalidPicture("Datei ist abgeschnitten (RLE-Daten)");
+  };
+  // A stream that has filled every row may end without its end-of-bitmap code.
+  while (y < l.height) {
+    if (pos + 2 > f.size() && y == l.height - 1 && x >= l.width) break;
+    need(2);
+    const uint8_t count = f[pos], value = f[pos + 1];
+    pos += 2;
+    if (count > 0) {
+      for (int i = 0; i < count; ++i, ++x) {
+        if (x >= l.width) { x += count - i; break; }
+        canvas.putIndex(x, y, four ? (i % 2 == 0 ? value >> 4 : value & 0xFu) : value);
+      }
+      continue;
+    }
+    if (value == 0) {  // end of line
+      x = 0;
+      ++y;
+    } else if (value == 1) {  // end of bitmap
+      break;
+    } else if (value == 2) {  // delta
+      need(2);
+      x += f[pos];
+      y += f[pos + 1];
+      pos += 2;
+    } else {  // absolute run of `value` pixels, padded to a 16-bit boundary
+      const size_t bytes = four ? (value + 1u) / 2 : value;
+      need(bytes + (bytes % 2));
+      for (int i = 0; i < value; ++i) {
+        const uint8_t b = f[pos + (four ? static_cast<size_t>(i / 2) : static_cast<size_t>(i))];
+        canvas.putIndex(x + i, y, four ? (i % 2 == 0 ? b >> 4 : b & 0xFu) : b);
+      }
+      x += value;
+      pos += bytes + (bytes % 2);
+    }
+  }
+}
+
+}  // namespace
+
+Picture decodeBmp(std::span<const uint8_t> file) {
+  const Layout layout = readLayout(file);
+  Canvas canvas(layout);
+  if (layout.compression == kRle4 || layout.compression == kRle8) {
+    decodeRle(file, layout, canvas);
+  } else {
+    decodeUncompressed(file, layout, canvas);
+  }
+  return canvas.take();
+}
+
+Picture loadBmpFile(const std::string& path) { return decodeBmp(readFilePrefix(path, kMaxFileBytes)); }
+
+}  // namespace zwp

@@ -1,0 +1,23 @@
+// Our own BMP decoder: 1, 4, 8, 16 and 24 bits per pixel, uncompressed, RLE4,
+// RLE8 and 16-bit bit fields, bottom-up and top-down, with Windows (40, 52,
+// 56, 108, 124 bytes) and OS/2 (12, 16, 64 bytes) information headers.
+// Every size and offset is checked before it is used; anything unsupported
+// or damaged raises error 481 with the reason.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "core/picture.h"
+
+namespace zwp {
+
+// Decodes a whole BMP file held in memory. Pixels that RLE skips and palette
+// indices beyond the palette are black; 16-bit channels expand to full range.
+Picture decodeBmp(std::span<const uint8_t> file);
+
+// Reads and decodes a BMP file; I/O failures raise the file errors.
+Picture loadBmpFile(const std::string& path);
+
+}  // namespace zwp

@@ -1,0 +1,47 @@
+#include "bitmap/bmp_writer.h"
+
+#include "core/byte_file.h"
+
+namespace zwp {
+
+std::vector<uint8_t> encodeBmp24(const Picture& picture) {
+  const size_t width = static_cast<size_t>(picture.width);
+  const size_t height = static_cast<size_t>(picture.height);
+  const size_t stride = (width * 3 + 3) & ~size_t{3};
+  const size_t imageSize = stride * height;
+  constexpr size_t kHeaders = 14 + 40;
+  std::vector<uint8_t> out(kHeaders + imageSize, 0);
+  uint8_t* h = out.data();
+  h[0] = 'B';
+  h[1] = 'M';
+  putLe32(h + 2, static_cast<uint32_t>(out.size()));
+  putLe32(h + 10, kHeaders);
+  putLe32(h + 14, 40);
+  putLe32(h + 18, static_cast<uint32_t>(picture.width));
+  putLe32(h + 22, static_cast<uint32_t>(picture.height));
+  putLe16(h + 26, 1);
+  putLe16(h + 28, 24);
+  putLe32(h + 34, static_cast<uint32_t>(imageSize));
+  putLe32(h + 38, 3780);  // 96 dots per inch
+  putLe32(h + 42, 3780);
+  for (size_t y = 0; y < height; ++y) {
+    uint8_t* row = out.data() + kHeaders + (height - 1 - y) * stride;
+    const int32_t* src = picture.pixels.data() + y * width;
+    for (size_t x = 0; x < width; ++x) {
+      const uint32_t c = static_cast<uint32_t>(src[x]);
+      row[3 * x] = static_cast<uint8_t>(c >> 16);
+      row[3 * x + 1] = static_cast<uint8_t>(c >> 8);
+      row[3 * x + 2] = static_cast<uint8_t>(c);
+    }
+  }
+  return out;
+}
+
+void writeBmp24File(const std::string& path, const Picture& picture) {
+  const std::vector<uint8_t> bytes = encodeBmp24(picture);
+  AtomicFileWriter file(path);
+  file.write(bytes.data(), bytes.size());
+  file.commit();
+}
+
+}  // namespace zwp

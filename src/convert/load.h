@@ -1,0 +1,32 @@
+// Loading a file the way the window does: which files are accepted, and the
+// picture and size they give. Refusals of unusable content are silent (no
+// value); files that cannot be opened or read, and bitmaps whose pixels
+// cannot be decoded, raise an Error.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "codec/emblem_file.h"
+#include "core/picture.h"
+
+namespace zwp {
+
+// Bitmaps wider or higher than this are refused; emblems have no limit.
+inline constexpr int32_t kMaxBitmapSide = 128;
+
+struct LoadedBitmap {
+  int32_t width = 0;
+  int32_t height = 0;  // absolute: a top-down bitmap counts its rows like any other
+  Picture picture;
+};
+
+// Accepts a file that starts with "BM", has 1, 4, 8, 16 or 24 bits per pixel
+// and is at most 128 x 128 pixels.
+std::optional<LoadedBitmap> loadBitmapForPreview(const std::string& path);
+
+// Any emblem whose header describes a usable size.
+std::optional<Emblem> loadEmblemForPreview(const std::string& path);
+
+}  // namespace zwp
