@@ -164,28 +164,37 @@ class Canvas {
   Picture picture_;
 };
 
-void decodeUncompressed(std::span<const uint8_t> f, const Layout& l, Canvas& canvas) {
+void decodeUncompressed(std::span<const uint8_t> f, const Layout& l, Picture& picture) {
   const uint64_t stride = ((static_cast<uint64_t>(l.width) * l.bitCount + 31) / 32) * 4;
   if (l.dataOffset + stride * static_cast<uint64_t>(l.height) > f.size()) {
     throw invalidPicture("Datei ist abgeschnitten (Bilddaten)");
   }
+  // Palette indices beyond the palette are black: extend a copy to all 256.
+  std::vector<int32_t> palette(256, 0);
+  std::copy(l.palette.begin(), l.palette.end(), palette.begin());
+  const size_t width = static_cast<size_t>(l.width);
   for (int64_t y = 0; y < l.height; ++y) {
     const uint8_t* row = f.data() + l.dataOffset + static_cast<size_t>(stride * static_cast<uint64_t>(y));
-    for (int64_t x = 0; x < l.width; ++x) {
-      switch (l.bitCount) {
-        case 1: canvas.putIndex(x, y, (row[x / 8] >> (7 - x % 8)) & 1u); break;
-        case 4: canvas.putIndex(x, y, (row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0xFu); break;
-        case 8: canvas.putIndex(x, y, row[x]); break;
-        case 16: {
+    const int64_t target = l.topDown ? y : l.height - 1 - y;
+    int32_t* out = picture.pixels.data() + static_cast<size_t>(target) * width;
+    switch (l.bitCount) {
+      case 1:
+        for (size_t x = 0; x < width; ++x) out[x] = palette[(row[x / 8] >> (7 - x % 8)) & 1u];
+        break;
+      case 4:
+        for (size_t x = 0; x < width; ++x) out[x] = palette[(row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0xFu];
+        break;
+      case 8:
+        for (size_t x = 0; x < width; ++x) out[x] = palette[row[x]];
+        break;
+      case 16:
+        for (size_t x = 0; x < width; ++x) {
           const uint32_t v = readLe16(row + 2 * x);
-          canvas.put(x, y, colourOf(channelValue(v, l.red), channelValue(v, l.green), channelValue(v, l.blue)));
-          break;
+          out[x] = colourOf(channelValue(v, l.red), channelValue(v, l.green), channelValue(v, l.blue));
         }
-        default: {
-          const uint8_t* p = row + 3 * x;
-          canvas.put(x, y, colourOf(p[2], p[1], p[0]));
-        }
-      }
+        break;
+      default:
+        for (size_t x = 0; x < width; ++x) out[x] = colourOf(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
     }
   }
 }
@@ -237,13 +246,14 @@ void decodeRle(std::span<const uint8_t> f, const Layout& l, Canvas& canvas) {
 
 Picture decodeBmp(std::span<const uint8_t> file) {
   const Layout layout = readLayout(file);
-  Canvas canvas(layout);
   if (layout.compression == kRle4 || layout.compression == kRle8) {
+    Canvas canvas(layout);
     decodeRle(file, layout, canvas);
-  } else {
-    decodeUncompressed(file, layout, canvas);
+    return canvas.take();
   }
-  return canvas.take();
+  Picture picture(static_cast<int32_t>(layout.width), static_cast<int32_t>(layout.height));
+  decodeUncompressed(file, layout, picture);
+  return picture;
 }
 
 Picture loadBmpFile(const std::string& path) { return decodeBmp(readFilePrefix(path, kMaxFileBytes)); }

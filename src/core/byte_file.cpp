@@ -50,25 +50,21 @@ FileReader::FileReader(const std::string& path) : path_(path) {
     fd_ = -1;
     throw fileError(e, path, FileAccess::Read);
   }
-  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  // O_NONBLOCK has no effect on regular files, so it may stay set.
   size_ = static_cast<uint64_t>(st.st_size);
-  buffer_.resize(kReadBuffer);
 }
 
 FileReader::~FileReader() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void FileReader::refill() {
-  pos_ = 0;
-  len_ = 0;
+size_t FileReader::readRaw(uint8_t* dst, size_t count) {
   for (;;) {
-    const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+    const ssize_t n = ::read(fd_, dst, count);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw fileError(errno, path_, FileAccess::Read);
     if (n == 0) eof_ = true;
-    len_ = static_cast<size_t>(n);
-    return;
+    return static_cast<size_t>(n);
   }
 }
 
@@ -77,7 +73,16 @@ size_t FileReader::read(uint8_t* dst, size_t count) {
   while (done < count) {
     if (pos_ == len_) {
       if (eof_) break;
-      refill();
+      // Large reads bypass the buffer.
+      if (count - done >= kReadBuffer) {
+        const size_t n = readRaw(dst + done, count - done);
+        if (n == 0) break;
+        done += n;
+        continue;
+      }
+      if (buffer_.empty()) buffer_.resize(kReadBuffer);
+      pos_ = 0;
+      len_ = readRaw(buffer_.data(), buffer_.size());
       if (len_ == 0) break;
     }
     const size_t step = std::min(count - done, len_ - pos_);

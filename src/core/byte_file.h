@@ -36,7 +36,7 @@ class FileReader final : public ByteSource {
   uint64_t fileSize() const { return size_; }
 
  private:
-  void refill();
+  size_t readRaw(uint8_t* dst, size_t count);
 
   std::string path_;
   int fd_ = -1;

@@ -45,6 +45,26 @@ void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+PpmPicture readPpm(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  int maxval = 0;
+  PpmPicture p;
+  in >> magic >> p.width >> p.height >> maxval;
+  in.get();
+  if (!in || magic != "P6" || maxval != 255) throw std::runtime_error("not a P6 file: " + path);
+  p.pixels.resize(static_cast<size_t>(p.width) * p.height);
+  for (auto& c : p.pixels) {
+    unsigned char rgb[3];
+    in.read(reinterpret_cast<char*>(rgb), 3);
+    c = rgb[0] | (rgb[1] << 8) | (rgb[2] << 16);
+  }
+  if (!in) throw std::runtime_error("short PPM: " + path);
+  return p;
+}
+
+std::string fixturePath(const std::string& name) { return std::string(ZWP_FIXTURE_DIR) + "/" + name; }
+
 void appendLe16(std::vector<uint8_t>& out, uint32_t value) {
   out.push_back(static_cast<uint8_t>(value));
   out.push_back(static_cast<uint8_t>(value >> 8));

@@ -28,6 +28,17 @@ class TempDir {
 std::vector<uint8_t> readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// A binary PPM (P6, maxval 255) as a picture of colour values 0x00BBGGRR.
+struct PpmPicture {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<int32_t> pixels;
+};
+PpmPicture readPpm(const std::string& path);
+
+// The folder of committed BMP fixtures and their source pictures.
+std::string fixturePath(const std::string& name);
+
 // Little-endian builders for hand-made files.
 void appendLe16(std::vector<uint8_t>& out, uint32_t value);
 void appendLe32(std::vector<uint8_t>& out, uint32_t value);
