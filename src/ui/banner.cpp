@@ -1,0 +1,48 @@
+#include "ui/banner.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace zwp::ui {
+
+QImage bannerImage() {
+  QImage image(400, 100, QImage::Format_RGB32);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+
+  QLinearGradient ground(0, 0, 0, 100);
+  ground.setColorAt(0, QColor(186, 222, 250));
+  ground.setColorAt(1, QColor(120, 180, 235));
+  p.fillRect(image.rect(), ground);
+
+  // A heraldic shield split into the three 5-6-5 colour fields.
+  QPainterPath shield;
+  shield.moveTo(330, 12);
+  shield.lineTo(386, 12);
+  shield.lineTo(386, 50);
+  shield.quadTo(386, 78, 358, 92);
+  shield.quadTo(330, 78, 330, 50);
+  shield.closeSubpath();
+  p.save();
+  p.setClipPath(shield);
+  p.fillRect(330, 12, 19, 80, QColor(200, 40, 40));
+  p.fillRect(349, 12, 19, 80, QColor(40, 160, 60));
+  p.fillRect(368, 12, 19, 80, QColor(40, 70, 190));
+  p.restore();
+  p.setPen(QPen(QColor(40, 40, 60), 2.5));
+  p.drawPath(shield);
+
+  QFont title(QStringLiteral("Sans Serif"), 24, QFont::Bold);
+  p.setFont(title);
+  p.setPen(QColor(20, 50, 110));
+  p.drawText(QRect(8, 6, 316, 40), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ZWP-Konverter"));
+  QFont sub(QStringLiteral("Sans Serif"), 10);
+  p.setFont(sub);
+  p.setPen(QColor(30, 60, 100));
+  p.drawText(QRect(110, 52, 214, 40), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+             QStringLiteral("Bitmaps und Zorbel-Wappen\nin beide Richtungen"));
+  return image;
+}
+
+}  // namespace zwp::ui

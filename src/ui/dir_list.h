@@ -1,0 +1,31 @@
+// The directory list: the current directory's ancestors from the drive root
+// down, then its subdirectories. Double-click or Enter on an entry makes it
+// the path. Setting the path runs changed() at once when it really changes.
+#pragma once
+
+#include <QListWidget>
+
+namespace zwp::ui {
+
+class DirListBox : public QListWidget {
+  Q_OBJECT
+
+ public:
+  explicit DirListBox(QWidget* parent = nullptr);
+
+  QString path() const { return path_; }
+  // Raises zwp::Error (and keeps the old path) when the directory cannot be
+  // listed: missing, not a directory, no permission, no medium.
+  void setPath(const QString& path);
+
+ signals:
+  void changed();
+
+ private:
+  void refresh();
+  void enter(QListWidgetItem* item);
+
+  QString path_;
+};
+
+}  // namespace zwp::ui

@@ -1,0 +1,193 @@
+#include "ui/form1.h"
+
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include "core/error.h"
+#include "ui/banner.h"
+#include "ui/dir_list.h"
+#include "ui/drive_list.h"
+#include "ui/file_list.h"
+#include "ui/preview_surface.h"
+#include "ui/texts.h"
+
+namespace zwp::ui {
+
+namespace {
+
+constexpr int kClientWidth = 404;
+constexpr int kClientHeight = 415;
+
+template <typename W>
+W* place(W* widget, const char* name, int left, int top, int width, int height) {
+  widget->setObjectName(QString::fromUtf8(name));
+  widget->setGeometry(left, top, width, height);
+  return widget;
+}
+
+// The dark grey panels with white text.
+QFrame* panel(QWidget* parent) {
+  auto* f = new QFrame(parent);
+  f->setFrameStyle(QFrame::Box | QFrame::Sunken);
+  f->setAutoFillBackground(true);
+  QPalette pal = f->palette();
+  pal.setColor(QPalette::Window, QColor(64, 64, 64));
+  pal.setColor(QPalette::WindowText, Qt::white);
+  f->setPalette(pal);
+  return f;
+}
+
+QLabel* label(const QString& caption, QWidget* parent) {
+  auto* l = new QLabel(caption, parent);
+  QPalette pal = l->palette();
+  pal.setColor(QPalette::WindowText, Qt::white);
+  l->setPalette(pal);
+  return l;
+}
+
+}  // namespace
+
+Form1::Form1(Platform platform, QWidget* parent) : QMainWindow(parent), platform_(std::move(platform)) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(text::kWindowTitle);
+  platform_.saveDialog->DialogTitle = text::kSaveDialogTitle;
+  buildControls();
+  buildMenus();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls() {
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("client"));
+  client->setFixedSize(kClientWidth, kClientHeight);
+  client->setAutoFillBackground(true);
+  QPalette black = client->palette();
+  black.setColor(QPalette::Window, Qt::black);
+  client->setPalette(black);
+  setCentralWidget(client);
+
+  btnformat = place(new QPushButton(text::kToEmblem, client), "btnformat", 8, 64, 89, 29);
+  btnformat->setProperty("Tag", QStringLiteral("0"));
+
+  frame1 = place(panel(client), "frame1", 3, 104, 200, 305);
+  Fildatei = place(new FileListBox(frame1), "Fildatei", 8, 176, 185, 123);
+  Fildatei->setPattern(text::kBitmapPattern);
+  Dirverzeichnis = place(new DirListBox(frame1), "Dirverzeichnis", 8, 43, 185, 126);
+  drvlaufwerk = place(new DriveListBox(platform_.drives->drives(), frame1), "drvlaufwerk", 8, 16, 185, 21);
+  Label1 = place(label(text::kDriveLabel, frame1), "Label1", 8, 16, 177, 17);
+  Label1->stackUnder(drvlaufwerk);
+
+  Picture1 = place(new QFrame(client), "Picture1", 0, 0, 404, 104);
+  Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Picture1->setLineWidth(2);
+  auto* art = new QLabel(Picture1);
+  art->setPixmap(QPixmap::fromImage(bannerImage()));
+  art->setGeometry(2, 2, 400, 100);
+  btnformat->raise();
+
+  Frame2 = place(panel(client), "Frame2", 201, 104, 200, 305);
+  cmdconvert = place(new QPushButton(text::kConvert, Frame2), "cmdconvert", 16, 264, 169, 25);
+  picbmp = place(new PreviewSurface(Frame2), "picbmp", 40, 40, 115, 113);
+  picbmp->setSurfaceWidth(115);
+  picbmp->setSurfaceHeight(113);
+  lblhöhe = place(label(text::kHeightInitial, Frame2), "lblhöhe", 104, 16, 89, 17);
+  lblbreite = place(label(text::kWidthInitial, Frame2), "lblbreite", 8, 16, 89, 17);
+
+  for (QWidget* w : {static_cast<QWidget*>(Picture1), static_cast<QWidget*>(picbmp)}) w->setFocusPolicy(Qt::NoFocus);
+  setTabOrder(btnformat, drvlaufwerk);
+  setTabOrder(drvlaufwerk, Dirverzeichnis);
+  setTabOrder(Dirverzeichnis, Fildatei);
+  setTabOrder(Fildatei, cmdconvert);
+
+  connect(drvlaufwerk, &DriveListBox::changed, this, &Form1::drvlaufwerk_Change);
+  connect(Dirverzeichnis, &DirListBox::changed, this, &Form1::Dirverzeichnis_Change);
+  connect(btnformat, &QPushButton::clicked, this, &Form1::btnformat_Click);
+  connect(Fildatei, &FileListBox::clicked, this, &Form1::Fildatei_Click);
+  connect(cmdconvert, &QPushButton::clicked, this, &Form1::cmdconvert_Click);
+}
+
+void Form1::buildMenus() {
+  auto add = [this](const char* menuName, const QString& caption, const char* itemName, const QString& itemCaption,
+                    const QKeySequence& shortcut) {
+    QMenu* menu = menuBar()->addMenu(caption);
+    menu->setObjectName(QString::fromUtf8(menuName));
+    QAction* item = menu->addAction(itemCaption);
+    item->setObjectName(QString::fromUtf8(itemName));
+    item->setShortcut(shortcut);
+    return item;
+  };
+  MnuDateiItem = add("MnuDatei", text::kMenuFile, "MnuDateiItem", text::kMenuQuit, QKeySequence(Qt::CTRL | Qt::Key_Q));
+  MnuEinstellungItem = add("MnuEinstellung", text::kMenuSettings, "MnuEinstellungItem", text::kMenuZorbelDir,
+                           QKeySequence(Qt::CTRL | Qt::Key_G));
+  MnuInfoItem = add("MnuInfo", text::kMenuInfo, "MnuInfoItem", text::kMenuInfoItem, QKeySequence(Qt::CTRL | Qt::Key_I));
+
+  connect(MnuDateiItem, &QAction::triggered, this, &QWidget::close);
+  connect(MnuEinstellungItem, &QAction::triggered, this, &Form1::chooseZorbelDirectory);
+  connect(MnuInfoItem, &QAction::triggered, this, [this] {
+    platform_.messageBoxes->show(text::kInfoText.arg(QStringLiteral(ZWP_VERSION)), MessageBoxes::kInformation,
+                                 text::kInfoTitle);
+  });
+  // The layout is fixed: the window keeps the size of its client area plus the menu bar.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QString Form1::tag() const { return btnformat->property("Tag").toString(); }
+
+void Form1::setTag(const QString& tag) { btnformat->setProperty("Tag", tag); }
+
+void Form1::Form_Load() {
+  show();
+  try {
+    Dirverzeichnis->setPath(platform_.programDir);
+  } catch (const Error& e) {
+    reportError(e);
+  }
+}
+
+void Form1::Dirverzeichnis_Change() { Fildatei->setPath(Dirverzeichnis->path()); }
+
+void Form1::drvlaufwerk_Change() {
+  // A drive the directory list already shows keeps its directory; another drive opens at its root.
+  const QString root = drvlaufwerk->drive();
+  const bool shown = drvlaufwerk->indexFor(Dirverzeichnis->path()) == drvlaufwerk->currentIndex();
+  const QString target = shown ? Dirverzeichnis->path() : root;
+  try {
+    Dirverzeichnis->setPath(target);
+  } catch (const Error&) {
+    // An unreadable drive falls back silently to the drive the directory list still shows.
+    drvlaufwerk->setDrive(Dirverzeichnis->path());
+  }
+}
+
+void Form1::btnformat_Click() {
+  if (tag().toInt() == 0) {
+    setTag(QStringLiteral("1"));
+    btnformat->setText(text::kToBitmap);
+    Fildatei->setPattern(text::kEmblemPattern);
+  } else {
+    setTag(QStringLiteral("0"));
+    btnformat->setText(text::kToEmblem);
+    Fildatei->setPattern(text::kBitmapPattern);
+  }
+}
+
+void Form1::chooseZorbelDirectory() {
+  if (!platform_.chooseDirectory) return;
+  const QString dir = platform_.chooseDirectory(Dirverzeichnis->path());
+  if (dir.isEmpty()) return;
+  try {
+    drvlaufwerk->setDrive(dir);
+    Dirverzeichnis->setPath(dir);
+  } catch (const Error& e) {
+    reportError(e);
+  }
+}
+
+void Form1::reportError(const std::exception& error) {
+  platform_.messageBoxes->show(QString::fromUtf8(error.what()), MessageBoxes::kCritical, text::kErrorTitle);
+}
+
+}  // namespace zwp::ui

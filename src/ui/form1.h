@@ -1,0 +1,83 @@
+// The main window Form1: banner, direction toggle, the browsing panel on the
+// left, the preview panel on the right, and its six event handlers. It owns
+// the state a load leaves for a save: the emblem header and the picture size.
+#pragma once
+
+#include <QMainWindow>
+
+#include "codec/emblem_file.h"
+#include "ui/platform.h"
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace zwp::ui {
+
+class DirListBox;
+class DriveListBox;
+class FileListBox;
+class PreviewSurface;
+
+class Form1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit Form1(Platform platform, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // Start-up: shows the window and points the directory list at the program's directory.
+  void Form_Load();
+
+  // The event handlers.
+  void drvlaufwerk_Change();
+  void Dirverzeichnis_Change();
+  void btnformat_Click();
+  void Fildatei_Click();
+  void cmdconvert_Click();
+
+  // The direction flag: "0" bitmap to emblem, "1" emblem to bitmap.
+  QString tag() const;
+
+  SaveDialog& dlgspeichern() { return *platform_.saveDialog; }
+
+  // Controls, owned by the widget tree; object names match the member names.
+  QFrame* Picture1;
+  QPushButton* btnformat;
+  QFrame* frame1;
+  FileListBox* Fildatei;
+  DirListBox* Dirverzeichnis;
+  DriveListBox* drvlaufwerk;
+  QLabel* Label1;
+  QFrame* Frame2;
+  QPushButton* cmdconvert;
+  PreviewSurface* picbmp;
+  QLabel* lblhöhe;
+  QLabel* lblbreite;
+  QAction* MnuDateiItem;
+  QAction* MnuEinstellungItem;
+  QAction* MnuInfoItem;
+
+  // State shared between loading and saving.
+  zwp::EmblemHeader EmblemHeader;
+  int32_t ImgWidth = 0;
+  int32_t ImgHeight = 0;
+
+  // The preview's left edge after a load, in pixels from the panel's edge.
+  static constexpr int kPreviewLeft = 10;
+
+ private:
+  void buildControls();
+  void buildMenus();
+  void setTag(const QString& tag);
+  void chooseZorbelDirectory();
+  void showBitmap(const QString& path);
+  void showEmblem(const QString& path);
+  void saveEmblem();
+  void saveBitmap();
+  void reportError(const std::exception& error);
+
+  Platform platform_;
+};
+
+}  // namespace zwp::ui

@@ -1,0 +1,151 @@
+// The two handlers that work on files: a click in the file list loads the
+// file into the preview, the convert button saves the preview in the other
+// format.
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+
+#include "bitmap/bmp_writer.h"
+#include "convert/load.h"
+#include "core/error.h"
+#include "ui/file_list.h"
+#include "ui/form1.h"
+#include "ui/preview_surface.h"
+#include "ui/texts.h"
+
+namespace zwp::ui {
+
+namespace {
+
+// The hourglass while a handler works; the default pointer on every way out.
+class BusyPointer {
+ public:
+  explicit BusyPointer(QWidget* window) : window_(window) { window_->setCursor(Qt::WaitCursor); }
+  ~BusyPointer() { window_->setCursor(Qt::ArrowCursor); }
+  BusyPointer(const BusyPointer&) = delete;
+  BusyPointer& operator=(const BusyPointer&) = delete;
+
+ private:
+  QWidget* window_;
+};
+
+// Puts the picture back into the preview when the emblem save ends, however
+// it ends, so that the progress colours never become the picture.
+class RestorePreview {
+ public:
+  RestorePreview(PreviewSurface* preview, const Picture& picture) : preview_(preview), picture_(picture) {}
+  ~RestorePreview() { preview_->setPicture(picture_); }
+  RestorePreview(const RestorePreview&) = delete;
+  RestorePreview& operator=(const RestorePreview&) = delete;
+
+ private:
+  PreviewSurface* preview_;
+  const Picture& picture_;
+};
+
+std::string filePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString fullPath(const QString& dir, const QString& name) {
+  const QString native = QDir::toNativeSeparators(dir);
+  return native.endsWith(QDir::separator()) ? native + name : native + QDir::separator() + name;
+}
+
+}  // namespace
+
+void Form1::Fildatei_Click() {
+  const QString name = Fildatei->fileName();
+  if (name.isEmpty()) return;
+  const QString path = fullPath(Fildatei->path(), name);
+  BusyPointer busy(this);
+  try {
+    if (tag() == QLatin1String("0")) {
+      showBitmap(path);
+    } else if (tag() == QLatin1String("1")) {
+      showEmblem(path);
+    }
+  } catch (const std::exception& e) {
+    reportError(e);
+  }
+}
+
+// Everything is read and decoded before anything on screen changes, so a
+// failure or refusal leaves the previous picture, labels and sizes in place.
+void Form1::showBitmap(const QString& path) {
+  const auto loaded = loadBitmapForPreview(filePath(path));
+  if (!loaded) return;
+  lblbreite->setText(text::kWidthLoaded + QString::number(loaded->width));
+  lblhöhe->setText(text::kHeightLoaded + QString::number(loaded->height));
+  ImgWidth = loaded->width;
+  ImgHeight = loaded->height;
+  EmblemHeader.Width = loaded->width;
+  EmblemHeader.Height = loaded->height;
+  picbmp->setPicture(loaded->picture);
+  picbmp->setLeft(kPreviewLeft);
+}
+
+void Form1::showEmblem(const QString& path) {
+  const auto emblem = loadEmblemForPreview(filePath(path));
+  if (!emblem) return;
+  lblbreite->setText(text::kWidthLoaded + QString::number(emblem->header.Width));
+  lblhöhe->setText(text::kHeightLoaded + QString::number(emblem->header.Height));
+  ImgWidth = emblem->header.Width;
+  ImgHeight = emblem->header.Height;
+  EmblemHeader = emblem->header;
+  picbmp->setLeft(kPreviewLeft);
+  picbmp->hide();
+  picbmp->setPicture(emblem->picture);
+  picbmp->show();
+}
+
+void Form1::cmdconvert_Click() {
+  BusyPointer busy(this);
+  try {
+    dlgspeichern().Flags = SaveDialog::kOverwritePrompt | SaveDialog::kHideReadOnly;
+    if (tag().toInt() == 0) {
+      saveEmblem();
+    } else {
+      saveBitmap();
+    }
+    platform_.messageBoxes->show(text::kSaved, MessageBoxes::kInformation, text::kSavedTitle);
+  } catch (const Error& e) {
+    if (e.number() != err::DialogCancelled) reportError(e);
+  } catch (const std::exception& e) {
+    reportError(e);
+  }
+}
+
+void Form1::saveEmblem() {
+  SaveDialog& dialog = dlgspeichern();
+  dialog.InitDir = platform_.programDir;
+  dialog.Filter = text::kEmblemFilter;
+  dialog.FileName.clear();
+  dialog.ShowSave();
+
+  // The new file is written beside the target and replaces it only when complete.
+  AtomicFileWriter file(filePath(dialog.FileName));
+  EmblemHeader.Reserved.fill(0);
+  EmblemHeader.Width = ImgWidth;
+  EmblemHeader.Height = ImgHeight;
+  platform_.messageBoxes->show(QString::number(EmblemHeader.Height), MessageBoxes::kPlain, QString());
+
+  const Picture original = picbmp->picture();
+  RestorePreview restore(picbmp, original);
+  const int32_t lastColumn = ImgWidth - 1;
+  writeEmblem(file, original, ImgWidth, ImgHeight, [&](int32_t x, int32_t y, const SnappedPixel& snapped) {
+    picbmp->setPixel(x, y, progressColour(snapped));
+    if (x == lastColumn) picbmp->repaintRows(y, y);
+  });
+  file.commit();
+}
+
+void Form1::saveBitmap() {
+  SaveDialog& dialog = dlgspeichern();
+  dialog.InitDir = platform_.programDir;
+  dialog.Filter = text::kBitmapFilter;
+  dialog.ShowSave();
+  picbmp->setScaleWidth(static_cast<float>(EmblemHeader.Width));
+  picbmp->setScaleHeight(static_cast<float>(EmblemHeader.Height));
+  writeBmp24File(filePath(dialog.FileName), picbmp->picture());
+}
+
+}  // namespace zwp::ui

@@ -1,0 +1,82 @@
+#include "ui/preview_surface.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+
+#include "bitmap/bmp_reader.h"
+
+namespace zwp::ui {
+
+namespace {
+QRgb toRgb(int32_t colour) { return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
+int32_t toColour(QRgb rgb) { return qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16); }
+}  // namespace
+
+PreviewSurface::PreviewSurface(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+int32_t PreviewSurface::pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return -1;
+  return toColour(reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]);
+}
+
+void PreviewSurface::setPixel(int x, int y, int32_t colour) {
+  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+  reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = toRgb(colour);
+}
+
+void PreviewSurface::setPicture(const Picture& picture) {
+  resizeSurface(picture.width, picture.height);
+  for (int y = 0; y < picture.height; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
+    for (int x = 0; x < picture.width; ++x) line[x] = toRgb(picture.at(x, y));
+  }
+  update();
+}
+
+void PreviewSurface::loadFile(const QString& path) { setPicture(loadBmpFile(path.toStdString())); }
+
+Picture PreviewSurface::picture() const {
+  Picture p(image_.width(), image_.height());
+  for (int y = 0; y < p.height; ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(image_.constScanLine(y));
+    for (int x = 0; x < p.width; ++x) p.set(x, y, toColour(line[x]));
+  }
+  return p;
+}
+
+void PreviewSurface::clearPicture() {
+  if (!image_.isNull()) image_.fill(kBackground);
+  update();
+}
+
+void PreviewSurface::resizeSurface(int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  size_ = QSize(width, height);
+  if (width != image_.width() || height != image_.height()) {
+    QImage next(width, height, QImage::Format_RGB32);
+    if (!next.isNull()) {
+      next.fill(kBackground);
+      QPainter(&next).drawImage(0, 0, image_);
+    }
+    image_ = next;
+  }
+  resize(width, height);
+}
+
+void PreviewSurface::setSurfaceWidth(int width) { resizeSurface(width, size_.height()); }
+void PreviewSurface::setSurfaceHeight(int height) { resizeSurface(size_.width(), height); }
+void PreviewSurface::setLeft(int left) { move(left, y()); }
+
+void PreviewSurface::repaintRows(int firstRow, int lastRow) {
+  repaint(0, firstRow, image_.width(), lastRow - firstRow + 1);
+}
+
+void PreviewSurface::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.drawImage(event->rect().topLeft(), image_, event->rect());
+}
+
+}  // namespace zwp::ui

@@ -1,0 +1,59 @@
+// The preview picbmp: a borderless widget that owns its pixels (an RGB32
+// image) and paints them one device pixel per image pixel. Pixels stay while
+// it is hidden or covered. Pixel access speaks colour values 0x00BBGGRR.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include "core/picture.h"
+
+namespace zwp::ui {
+
+class PreviewSurface : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PreviewSurface(QWidget* parent = nullptr);
+
+  // The colour of a pixel, or -1 for a point outside the surface.
+  int32_t pixel(int x, int y) const;
+  void setPixel(int x, int y, int32_t colour);
+
+  // Shows a picture: the surface takes its size and its pixels.
+  void setPicture(const Picture& picture);
+  // Decodes a BMP file with our own decoder and shows it.
+  void loadFile(const QString& path);
+  // The surface's pixels as a picture of the surface's size.
+  Picture picture() const;
+  // Forgets the picture: every pixel becomes the background colour.
+  void clearPicture();
+
+  void setSurfaceWidth(int width);
+  void setSurfaceHeight(int height);
+  void setLeft(int left);
+
+  // Paints rows [firstRow, lastRow] on the screen now, inside a running handler.
+  void repaintRows(int firstRow, int lastRow);
+
+  // The logical extents of the drawing area; they change no pixel and no size.
+  void setScaleWidth(float width) { scaleWidth_ = width; }
+  void setScaleHeight(float height) { scaleHeight_ = height; }
+  float scaleWidth() const { return scaleWidth_; }
+  float scaleHeight() const { return scaleHeight_; }
+
+  static constexpr QRgb kBackground = 0xFFF0F0F0;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void resizeSurface(int width, int height);
+
+  QImage image_;  // null while a side is zero
+  QSize size_;
+  float scaleWidth_ = 0;
+  float scaleHeight_ = 0;
+};
+
+}  // namespace zwp::ui

@@ -1,0 +1,39 @@
+#include "fakes.h"
+
+#include "ui/dir_list.h"
+#include "ui/file_list.h"
+
+namespace zwp::test {
+
+Harness::Harness(QList<ui::Drive> extraDrives, bool load, std::function<QString(const QString&)> chooser) {
+  QList<ui::Drive> all = {{QStringLiteral("/"), QString()}};
+  all += extraDrives;
+  ui::Platform p;
+  auto d = std::make_unique<FakeDrives>(all);
+  auto s = std::make_unique<ScriptedSaveDialog>();
+  auto b = std::make_unique<RecordingBoxes>();
+  drives = d.get();
+  dialog = s.get();
+  boxes = b.get();
+  p.drives = std::move(d);
+  p.saveDialog = std::move(s);
+  p.messageBoxes = std::move(b);
+  p.programDir = programDir();
+  p.chooseDirectory = std::move(chooser);
+  form = std::make_unique<ui::Form1>(std::move(p));
+  if (load) form->Form_Load();
+}
+
+bool Harness::click(const std::string& name) {
+  form->Fildatei->setPath(form->Dirverzeichnis->path());
+  if (!form->Fildatei->selectFile(QString::fromStdString(name))) return false;
+  form->Fildatei_Click();
+  return true;
+}
+
+void Harness::convertTo(std::optional<QString> answer) {
+  dialog->answers.push_back(std::move(answer));
+  form->cmdconvert_Click();
+}
+
+}  // namespace zwp::test
