@@ -360,6 +360,23 @@ TEST(Convert, EmblemToBitmapRoundTripsThroughOurLoader) {
   EXPECT_EQ(test::readBytes(h.file("again.zwp")), test::readBytes(h.file("e.zwp")));
 }
 
+TEST(Convert, BitmapToEmblemAndBackKeepsTheSnappedPixels) {
+  Harness h;
+  std::filesystem::copy_file(test::fixturePath("im_24bit.bmp"), h.file("in.bmp"));
+  ASSERT_TRUE(h.click("in.bmp"));
+  const Picture original = h.form->picbmp->picture();
+  h.convertTo(h.qfile("mid.zwp"));
+  h.form->btnformat_Click();
+  ASSERT_TRUE(h.click("mid.zwp"));
+  h.convertTo(h.qfile("out.bmp"));
+  const Picture back = loadBmpFile(h.file("out.bmp"));
+  ASSERT_EQ(back.width, original.width);
+  for (size_t i = 0; i < original.pixels.size(); ++i) {
+    const SnappedPixel s = snapPixel(original.pixels[i]);
+    ASSERT_EQ(back.pixels[i], colourOf(s.red, s.green, s.blue)) << i;
+  }
+}
+
 TEST(Convert, FailedSavesReportErrorKeepOldFilesAndLeaveNoTrace) {
   Harness h;
   test::writeBytes(h.file("a.bmp"), bmp24(2, 2));
