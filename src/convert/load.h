@@ -1,7 +1,8 @@
 // Loading a file the way the window does: which files are accepted, and the
-// picture and size they give. Refusals of unusable content are silent (no
-// value); files that cannot be opened or read, and bitmaps whose pixels
-// cannot be decoded, raise an Error.
+// picture and size they give. Refusals of unusable content are silent in the
+// window (no value, with the reason for those who want to name it); files that
+// cannot be opened or read, and bitmaps whose pixels cannot be decoded, raise
+// an Error.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,17 @@ namespace zwp {
 // Bitmaps wider or higher than this are refused; emblems have no limit.
 inline constexpr int32_t kMaxBitmapSide = 128;
 
+enum class Refusal {
+  None,
+  NotBitmap,         // does not start with "BM"
+  UnsupportedDepth,  // not 1, 4, 8, 16 or 24 bits per pixel
+  TooLarge,          // wider or higher than 128 pixels
+  UnusableEmblem,    // emblem header with a negative or absurd size
+};
+
+// The reason in German, for messages.
+std::string refusalText(Refusal refusal);
+
 struct LoadedBitmap {
   int32_t width = 0;
   int32_t height = 0;  // absolute: a top-down bitmap counts its rows like any other
@@ -24,9 +36,9 @@ struct LoadedBitmap {
 
 // Accepts a file that starts with "BM", has 1, 4, 8, 16 or 24 bits per pixel
 // and is at most 128 x 128 pixels.
-std::optional<LoadedBitmap> loadBitmapForPreview(const std::string& path);
+std::optional<LoadedBitmap> loadBitmapForPreview(const std::string& path, Refusal* why = nullptr);
 
 // Any emblem whose header describes a usable size.
-std::optional<Emblem> loadEmblemForPreview(const std::string& path);
+std::optional<Emblem> loadEmblemForPreview(const std::string& path, Refusal* why = nullptr);
 
 }  // namespace zwp

@@ -1,0 +1,144 @@
+#include "cli/batch.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "bitmap/bmp_reader.h"
+#include "codec/emblem_file.h"
+#include "support/bmp_builder.h"
+#include "support/test_files.h"
+
+namespace zwp {
+namespace {
+
+using test::TempDir;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result zwpconv(std::vector<std::string> args, bool terminal = false) {
+  std::ostringstream out, err;
+  const int status = cli::main(args, out, err, terminal);
+  return {status, out.str(), err.str()};
+}
+
+std::vector<uint8_t> smallBmp(uint16_t bits = 24, int32_t width = 2) {
+  test::BmpBuilder b;
+  b.bitCount = bits;
+  b.width = width;
+  b.height = 2;
+  b.data = test::paddedRows({std::vector<uint8_t>(static_cast<size_t>(width) * 3, 0x40),
+                             std::vector<uint8_t>(static_cast<size_t>(width) * 3, 0xC0)});
+  return b.bytes();
+}
+
+TEST(Zwpconv, MixedBatchConvertsEveryGoodFileAndNamesEachFailure) {
+  TempDir d;
+  test::writeBytes(d.file("good.bmp"), smallBmp());
+  test::writeBytes(d.file("GOOD2.BMP"), smallBmp());
+  test::writeBytes(d.file("deep.bmp"), smallBmp(32));
+  test::writeBytes(d.file("wide.bmp"), smallBmp(24, 129));
+  test::writeBytes(d.file("taken.bmp"), smallBmp());
+  test::writeBytes(d.file("taken.zwp"), {1, 2, 3});
+  test::writeBytes(d.file("notes.txt"), {'x'});
+  const Result r = zwpconv({d.file("good.bmp"), d.file("deep.bmp"), d.file("missing.bmp"), d.file("GOOD2.BMP"),
+                            d.file("wide.bmp"), d.file("taken.bmp"), d.file("notes.txt")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(test::readBytes(d.file("good.zwp")).size(), 280u + 8);
+  EXPECT_EQ(test::readBytes(d.file("GOOD2.zwp")).size(), 280u + 8);
+  EXPECT_EQ(test::readBytes(d.file("taken.zwp")), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_FALSE(std::filesystem::exists(d.file("deep.zwp")));
+  for (const char* says : {"deep.bmp: abgelehnt: Farbtiefe", "missing.bmp: Datei nicht gefunden",
+                           "wide.bmp: abgelehnt: größer als 128", "taken.bmp: übersprungen", "notes.txt: unbekannte Endung"}) {
+    EXPECT_NE(r.err.find(says), std::string::npos) << says << "\n" << r.err;
+  }
+  EXPECT_NE(r.out.find("good.bmp -> " + d.file("good.zwp")), std::string::npos) << r.out;
+
+  const Result forced = zwpconv({"-f", d.file("taken.bmp"), d.file("good.bmp")});
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(test::readBytes(d.file("taken.zwp")).size(), 288u);
+}
+
+TEST(Zwpconv, EmblemsBecomeBitmapsAndBackIntoAnOutputDirectory) {
+  TempDir d;
+  std::filesystem::create_directory(d.file("out"));
+  std::vector<uint8_t> emblem(272, 0);
+  test::appendLe32(emblem, 3);
+  test::appendLe32(emblem, 1);
+  for (const uint32_t w : {0xF800u, 0x07E0u, 0x001Fu}) test::appendLe16(emblem, w);
+  test::writeBytes(d.file("w.ZWP"), emblem);
+  ASSERT_EQ(zwpconv({"-o", d.file("out"), d.file("w.ZWP")}).status, 0);
+  const Picture p = loadBmpFile(d.file("out/w.bmp"));
+  EXPECT_EQ(p.pixels, (std::vector<int32_t>{colourOf(255, 0, 0), colourOf(0, 255, 0), colourOf(0, 0, 255)}));
+  ASSERT_EQ(zwpconv({"--output=" + d.file("out"), d.file("out/w.bmp")}).status, 0);
+  EXPECT_EQ(test::readBytes(d.file("out/w.zwp")), emblem);
+}
+
+TEST(Zwpconv, ForcedDirectionAndTheInputItself) {
+  TempDir d;
+  test::writeBytes(d.file("pic.dat"), smallBmp());
+  EXPECT_EQ(zwpconv({"--to", "zwp", d.file("pic.dat")}).status, 0);
+  EXPECT_TRUE(std::filesystem::exists(d.file("pic.zwp")));
+  test::writeBytes(d.file("x.bmp"), smallBmp());
+  const Result r = zwpconv({"--to=bmp", "-f", d.file("x.bmp")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Eingabedatei selbst"), std::string::npos);
+  EXPECT_EQ(test::readBytes(d.file("x.bmp")), smallBmp());
+}
+
+TEST(Zwpconv, InfoDescribesWithoutConverting) {
+  TempDir d;
+  test::writeBytes(d.file("a.bmp"), smallBmp(8, 4));
+  std::vector<uint8_t> emblem(272, 0);
+  test::appendLe32(emblem, 300);
+  test::appendLe32(emblem, 2);
+  test::writeBytes(d.file("b.zwp"), emblem);
+  test::writeBytes(d.file("c.bmp"), {'n', 'o'});
+  const Result r = zwpconv({"--info", d.file("a.bmp"), d.file("b.zwp"), d.file("c.bmp")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, d.file("a.bmp") + ": 4 x 2, 256-Farben-Bitmap\n" + d.file("b.zwp") + ": 300 x 2, Zorbel Wappen\n");
+  EXPECT_NE(r.err.find("c.bmp: keine BMP-Datei"), std::string::npos);
+  EXPECT_EQ(d.entries(), (std::vector<std::string>{"a.bmp", "b.zwp", "c.bmp"}));
+}
+
+TEST(Zwpconv, UsageErrorsExitWithTwo) {
+  TempDir d;
+  test::writeBytes(d.file("a.bmp"), smallBmp());
+  const std::vector<std::vector<std::string>> bad = {
+      {}, {"--bogus", d.file("a.bmp")}, {"--to", "png", d.file("a.bmp")}, {d.file("a.bmp"), "-o"},
+      {"-o", d.file("nowhere"), d.file("a.bmp")}, {"--to"}, {"-f"}};
+  for (const auto& args : bad) {
+    const Result r = zwpconv(args);
+    EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+    EXPECT_NE(r.err.find("Aufruf: zwpconv"), std::string::npos);
+  }
+  EXPECT_EQ(d.entries(), std::vector<std::string>{"a.bmp"});
+
+  const Result help = zwpconv({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--output VERZ"), std::string::npos);
+  EXPECT_EQ(zwpconv({"--version"}).out, std::string("zwpconv ") + ZWP_VERSION + "\n");
+  EXPECT_EQ(zwpconv({"--", "-f"}).status, 1) << "after -- everything is a file";
+}
+
+TEST(Zwpconv, ProgressGoesToATerminalForLongerBatches) {
+  TempDir d;
+  std::vector<std::string> files;
+  for (int i = 0; i < 5; ++i) {
+    files.push_back(d.file("p" + std::to_string(i) + ".bmp"));
+    test::writeBytes(files.back(), smallBmp());
+  }
+  const Result r = zwpconv(files, true);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("5/5"), std::string::npos);
+  EXPECT_EQ(zwpconv({"-f", files[0], files[1]}, true).err, "") << "short batches stay quiet";
+  files.insert(files.begin(), "-f");
+  EXPECT_EQ(zwpconv(files, false).err, "") << "no progress line when stderr is no terminal";
+}
+
+}  // namespace
+}  // namespace zwp

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build tree and checks what it holds: both
+# programs, the desktop entry, icon and metainfo, the Qt dependencies, and a
+# zwpconv that runs from the unpacked tree.
+# Usage: check_deb.sh BUILD_DIR
+set -eu
+build=$1
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+(cd "$build" && cpack -G DEB -B "$out" >/dev/null)
+deb=$(ls "$out"/zwp-konverter_*_*.deb)
+failed=0
+check() { if "$@"; then :; else echo "FAILED: $*"; failed=$((failed + 1)); fi; }
+contents=$(dpkg-deb -c "$deb")
+for f in usr/bin/zwp-konverter usr/bin/zwpconv usr/share/applications/de.zwp_konverter.ZwpKonverter.desktop \
+         usr/share/icons/hicolor/scalable/apps/de.zwp_konverter.ZwpKonverter.svg \
+         usr/share/metainfo/de.zwp_konverter.ZwpKonverter.metainfo.xml; do
+  check grep -q "\./$f\$" <<<"$contents"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+check grep -q libqt6widgets6 <<<"$depends"
+check grep -q libqt6gui6 <<<"$depends"
+dpkg-deb -x "$deb" "$out/root"
+check grep -q "^zwpconv [0-9]" <<<"$("$out/root/usr/bin/zwpconv" --version)"
+echo "$((9 - failed)) passed, $failed failed"
+[ $failed -eq 0 ]

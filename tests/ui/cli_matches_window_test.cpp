@@ -1,0 +1,52 @@
+// zwpconv writes byte for byte what the window writes for the same picture.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/batch.h"
+#include "fakes.h"
+
+namespace zwp {
+namespace {
+
+int zwpconv(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  return cli::main(args, out, err, false);
+}
+
+TEST(ZwpconvAndWindow, WriteIdenticalFilesForEveryBitmapKind) {
+  test::Harness h;
+  std::filesystem::create_directory(h.file("cli"));
+  std::ifstream manifest(test::fixturePath("manifest.txt"));
+  std::string line;
+  int compared = 0;
+  while (std::getline(manifest, line)) {
+    std::istringstream fields(line);
+    std::string bmp, ppm;
+    int bits = 0, compression = 0, info = 0;
+    fields >> bmp >> ppm >> bits >> compression >> info;
+    if (info == 12) continue;  // refused by both
+    SCOPED_TRACE(bmp);
+    const std::string stem = bmp.substr(0, bmp.size() - 4);
+    std::filesystem::copy_file(test::fixturePath(bmp), h.file(bmp), std::filesystem::copy_options::overwrite_existing);
+
+    if (h.form->tag() != "0") h.form->btnformat_Click();
+    ASSERT_TRUE(h.click(bmp));
+    h.convertTo(h.qfile(stem + ".zwp"));
+    ASSERT_EQ(zwpconv({"-f", "-o", h.file("cli"), h.file(bmp)}), 0);
+    EXPECT_EQ(test::readBytes(h.file("cli/" + stem + ".zwp")), test::readBytes(h.file(stem + ".zwp")));
+
+    h.form->btnformat_Click();
+    ASSERT_TRUE(h.click(stem + ".zwp"));
+    h.convertTo(h.qfile(stem + ".out.bmp"));
+    ASSERT_EQ(zwpconv({"-f", "-o", h.file("cli"), h.file(stem + ".zwp")}), 0);
+    EXPECT_EQ(test::readBytes(h.file("cli/" + stem + ".bmp")), test::readBytes(h.file(stem + ".out.bmp")));
+    ++compared;
+  }
+  EXPECT_GE(compared, 14);
+}
+
+}  // namespace
+}  // namespace zwp
