@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "codec/pixel_codec.h"
 #include "core/error.h"
@@ -30,16 +28,11 @@ int refusal(const std::vector<uint8_t>& bytes) {
 }
 
 TEST(BmpDecoder, IndependentEncodersFilesDecodeToTheirSources) {
-  std::ifstream manifest(test::fixturePath("manifest.txt"));
-  std::string line;
   int count = 0;
-  while (std::getline(manifest, line)) {
-    std::istringstream fields(line);
-    std::string bmp, ppm;
-    fields >> bmp >> ppm;
-    SCOPED_TRACE(bmp);
-    const Picture got = loadBmpFile(test::fixturePath(bmp));
-    const test::PpmPicture want = test::readPpm(test::fixturePath(ppm));
+  for (const test::Fixture& f : test::fixtures()) {
+    SCOPED_TRACE(f.bmp);
+    const Picture got = loadBmpFile(test::fixturePath(f.bmp));
+    const test::PpmPicture want = test::readPpm(test::fixturePath(f.expected));
     ASSERT_EQ(got.width, want.width);
     ASSERT_EQ(got.height, want.height);
     for (size_t i = 0; i < want.pixels.size(); ++i) {

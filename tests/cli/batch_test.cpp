@@ -66,10 +66,7 @@ TEST(Zwpconv, MixedBatchConvertsEveryGoodFileAndNamesEachFailure) {
 TEST(Zwpconv, EmblemsBecomeBitmapsAndBackIntoAnOutputDirectory) {
   TempDir d;
   std::filesystem::create_directory(d.file("out"));
-  std::vector<uint8_t> emblem(272, 0);
-  test::appendLe32(emblem, 3);
-  test::appendLe32(emblem, 1);
-  for (const uint32_t w : {0xF800u, 0x07E0u, 0x001Fu}) test::appendLe16(emblem, w);
+  const std::vector<uint8_t> emblem = test::emblemFile(3, 1, {0xF800, 0x07E0, 0x001F});
   test::writeBytes(d.file("w.ZWP"), emblem);
   ASSERT_EQ(zwpconv({"-o", d.file("out"), d.file("w.ZWP")}).status, 0);
   const Picture p = loadBmpFile(d.file("out/w.bmp"));
@@ -93,10 +90,7 @@ TEST(Zwpconv, ForcedDirectionAndTheInputItself) {
 TEST(Zwpconv, InfoDescribesWithoutConverting) {
   TempDir d;
   test::writeBytes(d.file("a.bmp"), smallBmp(8, 4));
-  std::vector<uint8_t> emblem(272, 0);
-  test::appendLe32(emblem, 300);
-  test::appendLe32(emblem, 2);
-  test::writeBytes(d.file("b.zwp"), emblem);
+  test::writeBytes(d.file("b.zwp"), test::emblemFile(300, 2, {}));
   test::writeBytes(d.file("c.bmp"), {'n', 'o'});
   const Result r = zwpconv({"--info", d.file("a.bmp"), d.file("b.zwp"), d.file("c.bmp")});
   EXPECT_EQ(r.status, 1);

@@ -14,14 +14,6 @@ using test::readBytes;
 using test::TempDir;
 using test::writeBytes;
 
-std::vector<uint8_t> emblemBytes(int32_t w, int32_t h, const std::vector<uint16_t>& words) {
-  std::vector<uint8_t> bytes(272, 0);
-  test::appendLe32(bytes, static_cast<uint32_t>(w));
-  test::appendLe32(bytes, static_cast<uint32_t>(h));
-  for (const uint16_t word : words) test::appendLe16(bytes, word);
-  return bytes;
-}
-
 Picture pictureOf(int32_t w, int32_t h, std::vector<int32_t> colours) {
   Picture p(w, h);
   p.pixels = std::move(colours);
@@ -132,7 +124,7 @@ TEST(EmblemFile, FailedWriteKeepsTheOldFile) {
 }
 
 TEST(EmblemRead, DecodesWordsInFileOrder) {
-  const auto emblem = decodeEmblem(emblemBytes(3, 2, {1, 2, 3, 0xF800, 5, 0xFFFF}));
+  const auto emblem = decodeEmblem(test::emblemFile(3, 2, {1, 2, 3, 0xF800, 5, 0xFFFF}));
   ASSERT_TRUE(emblem);
   EXPECT_EQ(emblem->header.Width, 3);
   EXPECT_EQ(emblem->picture.at(0, 1), colourOf(255, 0, 0)) << "fourth word is (0, 1) when 3 wide";
@@ -141,7 +133,7 @@ TEST(EmblemRead, DecodesWordsInFileOrder) {
 }
 
 TEST(EmblemRead, IgnoresReservedBytesAndTrailingBytes) {
-  const auto plain = emblemBytes(2, 2, {10, 20, 30, 40});
+  const auto plain = test::emblemFile(2, 2, {10, 20, 30, 40});
   auto noisy = plain;
   for (size_t i = 0; i < 272; ++i) noisy[i] = static_cast<uint8_t>(i * 7 + 1);
   noisy.insert(noisy.end(), {9, 9, 9, 9, 9});
@@ -152,7 +144,7 @@ TEST(EmblemRead, IgnoresReservedBytesAndTrailingBytes) {
 }
 
 TEST(EmblemRead, ShortFileReadsMissingWordsAsBlack) {
-  auto bytes = emblemBytes(2, 2, {0xFFFF});
+  auto bytes = test::emblemFile(2, 2, {0xFFFF});
   bytes.push_back(0xFF);  // half a word
   const auto e = decodeEmblem(bytes);
   ASSERT_TRUE(e);
@@ -175,7 +167,7 @@ TEST(EmblemRead, HostileSizesAreRefusedBeforeAnyMemoryIsSized) {
                         {INT32_MIN, 1, false}, {INT32_MAX, 0, false}, {32767, 512, true},  {32768, 1, false},
                         {4096, 4096, true},    {4097, 4096, false},   {32767, 32767, false}};
   for (const Case& c : cases) {
-    const auto e = decodeEmblem(emblemBytes(static_cast<int32_t>(c.w), static_cast<int32_t>(c.h), {}));
+    const auto e = decodeEmblem(test::emblemFile(static_cast<int32_t>(c.w), static_cast<int32_t>(c.h), {}));
     EXPECT_EQ(e.has_value(), c.usable) << c.w << "x" << c.h;
   }
 }

@@ -26,9 +26,9 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::vector<std::string> TempDir::entries() const {
+std::vector<std::string> TempDir::entriesOf(const std::string& directory) {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+  for (const auto& e : std::filesystem::directory_iterator(directory)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -64,6 +64,23 @@ PpmPicture readPpm(const std::string& path) {
 }
 
 std::string fixturePath(const std::string& name) { return std::string(ZWP_FIXTURE_DIR) + "/" + name; }
+
+std::vector<Fixture> fixtures() {
+  std::ifstream manifest(fixturePath("manifest.txt"));
+  std::vector<Fixture> out;
+  Fixture f;
+  while (manifest >> f.bmp >> f.expected >> f.bitCount >> f.compression >> f.headerSize) out.push_back(f);
+  if (out.empty()) throw std::runtime_error("no fixtures in " + fixturePath("manifest.txt"));
+  return out;
+}
+
+std::vector<uint8_t> emblemFile(int32_t width, int32_t height, const std::vector<uint16_t>& words) {
+  std::vector<uint8_t> bytes(272, 0);
+  appendLe32(bytes, static_cast<uint32_t>(width));
+  appendLe32(bytes, static_cast<uint32_t>(height));
+  for (const uint16_t word : words) appendLe16(bytes, word);
+  return bytes;
+}
 
 void appendLe16(std::vector<uint8_t>& out, uint32_t value) {
   out.push_back(static_cast<uint8_t>(value));

@@ -19,7 +19,8 @@ class TempDir {
   const std::filesystem::path& path() const { return path_; }
   std::string file(const std::string& name) const { return (path_ / name).string(); }
   // Names of all entries, hidden ones included, sorted.
-  std::vector<std::string> entries() const;
+  std::vector<std::string> entries() const { return entriesOf(path_.string()); }
+  static std::vector<std::string> entriesOf(const std::string& directory);
 
  private:
   std::filesystem::path path_;
@@ -38,6 +39,20 @@ PpmPicture readPpm(const std::string& path);
 
 // The folder of committed BMP fixtures and their source pictures.
 std::string fixturePath(const std::string& name);
+
+// One line of the fixtures' manifest: a BMP from an independent encoder, the
+// picture it must decode to, and what its header says.
+struct Fixture {
+  std::string bmp;
+  std::string expected;  // a PPM beside it
+  int bitCount = 0;
+  int compression = 0;
+  int headerSize = 0;  // 12 for OS/2 1.x headers, which the header probe cannot read
+};
+std::vector<Fixture> fixtures();
+
+// The bytes of an emblem file: zero reserved bytes, the size, then the words.
+std::vector<uint8_t> emblemFile(int32_t width, int32_t height, const std::vector<uint16_t>& words);
 
 // Little-endian builders for hand-made files.
 void appendLe16(std::vector<uint8_t>& out, uint32_t value);

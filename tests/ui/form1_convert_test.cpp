@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QWindow>
 #include <QPaintEvent>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "bitmap/bmp_reader.h"
 #include "codec/emblem_file.h"
@@ -39,14 +39,6 @@ std::vector<uint8_t> bmp24(int32_t w, int32_t h) {
 }
 
 int32_t patternAt(int x, int y) { return colourOf(x, y, 7); }
-
-std::vector<uint8_t> emblem(int32_t w, int32_t h, const std::vector<uint16_t>& words) {
-  std::vector<uint8_t> bytes(272, 0);
-  test::appendLe32(bytes, static_cast<uint32_t>(w));
-  test::appendLe32(bytes, static_cast<uint32_t>(h));
-  for (const uint16_t word : words) test::appendLe16(bytes, word);
-  return bytes;
-}
 
 struct Shown {
   QString width, height;
@@ -125,21 +117,15 @@ TEST(FileClick, LargestBitmapAndTopDownRowsAreAccepted) {
 }
 
 TEST(FileClick, EveryBitmapKindShowsExactlyItsPixels) {
-  std::ifstream manifest(test::fixturePath("manifest.txt"));
-  std::string line;
   Harness h;
   int loaded = 0;
-  while (std::getline(manifest, line)) {
-    std::istringstream fields(line);
-    std::string bmp, ppm;
-    int bits = 0, compression = 0, info = 0;
-    fields >> bmp >> ppm >> bits >> compression >> info;
-    std::filesystem::copy_file(test::fixturePath(bmp), h.file(bmp));
-    ASSERT_TRUE(h.click(bmp)) << bmp;
-    if (info == 12) continue;  // OS/2 1.x headers keep their size elsewhere: the probe refuses them
-    const test::PpmPicture want = test::readPpm(test::fixturePath(ppm));
-    EXPECT_EQ(h.form->ImgWidth, want.width) << bmp;
-    EXPECT_EQ(h.form->picbmp->picture().pixels, want.pixels) << bmp;
+  for (const test::Fixture& f : test::fixtures()) {
+    std::filesystem::copy_file(test::fixturePath(f.bmp), h.file(f.bmp));
+    ASSERT_TRUE(h.click(f.bmp)) << f.bmp;
+    if (f.headerSize == 12) continue;  // OS/2 1.x headers keep their size elsewhere: the probe refuses them
+    const test::PpmPicture want = test::readPpm(test::fixturePath(f.expected));
+    EXPECT_EQ(h.form->ImgWidth, want.width) << f.bmp;
+    EXPECT_EQ(h.form->picbmp->picture().pixels, want.pixels) << f.bmp;
     ++loaded;
   }
   EXPECT_GE(loaded, 14);
@@ -148,19 +134,19 @@ TEST(FileClick, EveryBitmapKindShowsExactlyItsPixels) {
 TEST(FileClick, EmblemsLoadInFileOrderWithoutSizeLimit) {
   Harness h;
   h.form->btnformat_Click();
-  test::writeBytes(h.file("three.zwp"), emblem(3, 2, {1, 2, 3, 0xF800, 5, 6}));
+  test::writeBytes(h.file("three.zwp"), test::emblemFile(3, 2, {1, 2, 3, 0xF800, 5, 6}));
   ASSERT_TRUE(h.click("three.zwp"));
   EXPECT_EQ(h.form->lblbreite->text(), "breite:3");
   EXPECT_EQ(h.form->picbmp->pixel(0, 1), colourOf(255, 0, 0)) << "fourth word is (0, 1)";
   EXPECT_EQ(h.form->picbmp->pixel(1, 0), UnpackPixel(2));
   EXPECT_TRUE(h.form->picbmp->isVisible());
 
-  test::writeBytes(h.file("big.zwp"), emblem(200, 3, std::vector<uint16_t>(600, 0xFFFF)));
+  test::writeBytes(h.file("big.zwp"), test::emblemFile(200, 3, std::vector<uint16_t>(600, 0xFFFF)));
   ASSERT_TRUE(h.click("big.zwp"));
   EXPECT_EQ(h.form->picbmp->size(), QSize(200, 3));
   EXPECT_EQ(h.form->picbmp->pixel(199, 2), colourOf(255, 255, 255));
 
-  test::writeBytes(h.file("none.zwp"), emblem(0, 5, {}));
+  test::writeBytes(h.file("none.zwp"), test::emblemFile(0, 5, {}));
   ASSERT_TRUE(h.click("none.zwp"));
   EXPECT_EQ(h.form->lblbreite->text(), "breite:0");
   EXPECT_EQ(h.form->picbmp->picture().pixels.size(), 0u);
@@ -169,12 +155,12 @@ TEST(FileClick, EmblemsLoadInFileOrderWithoutSizeLimit) {
 TEST(FileClick, HostileEmblemHeaderIsRefusedSilently) {
   Harness h;
   h.form->btnformat_Click();
-  test::writeBytes(h.file("ok.zwp"), emblem(1, 1, {0x1234}));
+  test::writeBytes(h.file("ok.zwp"), test::emblemFile(1, 1, {0x1234}));
   ASSERT_TRUE(h.click("ok.zwp"));
   const Shown before = shown(h);
   const zwp::EmblemHeader header = h.form->EmblemHeader;
   for (const auto& [w, h2] : {std::pair{-1, 5}, {5, -1}, {INT32_MIN, 1}, {100000, 100000}}) {
-    test::writeBytes(h.file("bad.zwp"), emblem(w, h2, {}));
+    test::writeBytes(h.file("bad.zwp"), test::emblemFile(w, h2, {}));
     ASSERT_TRUE(h.click("bad.zwp"));
     EXPECT_EQ(shown(h), before);
     EXPECT_EQ(h.form->EmblemHeader.Width, header.Width);
@@ -287,7 +273,12 @@ TEST(Convert, ProgressIsPaintedRowByRowThenThePictureComesBack) {
   test::writeBytes(h.file("w.bmp"), b.bytes());
   ASSERT_TRUE(h.click("w.bmp"));
   const Picture before = h.form->picbmp->picture();
-  QApplication::processEvents();  // let the window be exposed, as on a desktop
+  // Let the window be mapped and exposed, as on a desktop, before watching it paint.
+  QElapsedTimer waited;
+  waited.start();
+  while (!(h.form->windowHandle() && h.form->windowHandle()->isExposed()) && waited.elapsed() < 5000) {
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
   PaintWatch watch(h.form->picbmp);
   h.convertTo(h.qfile("w.zwp"));
   EXPECT_GE(watch.paints, 3) << "at least one repaint per row";
@@ -343,7 +334,7 @@ TEST(Convert, EmblemToBitmapRoundTripsThroughOurLoader) {
   h.form->btnformat_Click();
   std::vector<uint16_t> words;
   for (uint16_t i = 0; i < 15; ++i) words.push_back(static_cast<uint16_t>(i * 4321));
-  test::writeBytes(h.file("e.zwp"), emblem(5, 3, words));
+  test::writeBytes(h.file("e.zwp"), test::emblemFile(5, 3, words));
   ASSERT_TRUE(h.click("e.zwp"));
   h.convertTo(h.qfile("e.bmp"));
   EXPECT_EQ(h.boxes->boxes, (std::vector<Box>{{"Speichern erfolgreich", 64, "Speichern"}}));
