@@ -130,6 +130,41 @@ TEST(FileClick, EveryBitmapKindShowsExactlyItsPixels) {
   EXPECT_GE(loaded, 14);
 }
 
+TEST(FileClick, HandMadeKindsTheEncodersCannotWrite) {
+  Harness h;
+  BmpBuilder rle4;
+  rle4.bitCount = 4;
+  rle4.compression = 2;
+  rle4.width = 5;
+  rle4.palette = {0x000000, 0xFF0000, 0x00FF00};
+  rle4.data = {3, 0x12, 0, 3, 0x21, 0x20, 0, 1};  // 1 2 1, then absolute 2 1 (2 clipped)
+  BmpBuilder rgb555;
+  rgb555.bitCount = 16;
+  rgb555.width = 2;
+  rgb555.data = test::paddedRows({{0xFF, 0x7F, 0x00, 0x7C}});
+  const int32_t R = colourOf(255, 0, 0), G = colourOf(0, 255, 0);
+  const std::pair<BmpBuilder, std::vector<int32_t>> cases[] = {
+      {rle4, {R, G, R, G, R}},
+      {rgb555, {colourOf(255, 255, 255), colourOf(255, 0, 0)}},
+  };
+  for (const auto& [bmp, pixels] : cases) {
+    test::writeBytes(h.file("hand.bmp"), bmp.bytes());
+    ASSERT_TRUE(h.click("hand.bmp"));
+    EXPECT_EQ(h.form->picbmp->picture().pixels, pixels);
+  }
+}
+
+TEST(FileClick, ToggleKeepsPictureLabelsAndSizes) {
+  Harness h;
+  test::writeBytes(h.file("a.bmp"), bmp24(6, 2));
+  ASSERT_TRUE(h.click("a.bmp"));
+  const Shown before = shown(h);
+  h.form->btnformat_Click();
+  EXPECT_EQ(shown(h), before);
+  h.form->btnformat_Click();
+  EXPECT_EQ(shown(h), before);
+}
+
 TEST(FileClick, EmblemsLoadInFileOrderWithoutSizeLimit) {
   Harness h;
   h.form->btnformat_Click();
