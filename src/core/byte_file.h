@@ -66,12 +66,6 @@ class ByteSink {
   virtual void write(const uint8_t* data, size_t count) = 0;
 };
 
-class VectorSink final : public ByteSink {
- public:
-  void write(const uint8_t* data, size_t count) override { bytes.insert(bytes.end(), data, data + count); }
-  std::vector<uint8_t> bytes;
-};
-
 // Writes a new file beside the target and renames it over the target in
 // commit(). Until then the target is untouched; if the writer is destroyed
 // without commit() (a failure on the way), the temporary file is removed.

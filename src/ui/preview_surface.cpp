@@ -3,8 +3,6 @@
 #include <QPainter>
 #include <QPaintEvent>
 
-#include "bitmap/bmp_reader.h"
-
 namespace zwp::ui {
 
 namespace {
@@ -35,8 +33,6 @@ void PreviewSurface::setPicture(const Picture& picture) {
   update();
 }
 
-void PreviewSurface::loadFile(const QString& path) { setPicture(loadBmpFile(path.toStdString())); }
-
 Picture PreviewSurface::picture() const {
   Picture p(image_.width(), image_.height());
   for (int y = 0; y < p.height; ++y) {
@@ -44,11 +40,6 @@ Picture PreviewSurface::picture() const {
     for (int x = 0; x < p.width; ++x) p.set(x, y, toColour(line[x]));
   }
   return p;
-}
-
-void PreviewSurface::clearPicture() {
-  if (!image_.isNull()) image_.fill(kBackground);
-  update();
 }
 
 void PreviewSurface::resizeSurface(int width, int height) {

@@ -22,12 +22,8 @@ class PreviewSurface : public QWidget {
 
   // Shows a picture: the surface takes its size and its pixels.
   void setPicture(const Picture& picture);
-  // Decodes a BMP file with our own decoder and shows it.
-  void loadFile(const QString& path);
   // The surface's pixels as a picture of the surface's size.
   Picture picture() const;
-  // Forgets the picture: every pixel becomes the background colour.
-  void clearPicture();
 
   void setSurfaceWidth(int width);
   void setSurfaceHeight(int height);

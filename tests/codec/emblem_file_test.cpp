@@ -14,6 +14,12 @@ using test::readBytes;
 using test::TempDir;
 using test::writeBytes;
 
+class VectorSink final : public ByteSink {
+ public:
+  void write(const uint8_t* data, size_t count) override { bytes.insert(bytes.end(), data, data + count); }
+  std::vector<uint8_t> bytes;
+};
+
 Picture pictureOf(int32_t w, int32_t h, std::vector<int32_t> colours) {
   Picture p(w, h);
   p.pixels = std::move(colours);

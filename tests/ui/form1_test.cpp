@@ -13,6 +13,7 @@
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
 #include "ui/preview_surface.h"
+#include "ui/qt_platform.h"
 
 namespace zwp {
 namespace {
@@ -206,6 +207,12 @@ TEST(FileList, PatternsMatchCaseInsensitively) {
   const Case cases[] = {{"WAPPEN.BMP", "*.bmp", true}, {"w.bmp.zwp", "*.bmp", false}, {"x.zwp", "*.zwp", true},
                         {"x.zwp", "*.bmp;*.zwp", true}, {"bmp", "*.bmp", false},     {"ü.Zwp", "*.zwp", true}};
   for (const Case& c : cases) EXPECT_EQ(ui::FileListBox::matches(c.name, c.pattern), c.match) << c.name;
+}
+
+TEST(SaveDialogFilter, PairsBecomeNameFilters) {
+  EXPECT_EQ(ui::nameFiltersOf("Zorbel Wappen(*.zwp)|*.zwp"), QStringList{"Zorbel Wappen(*.zwp)"});
+  EXPECT_EQ(ui::nameFiltersOf("Bitmap(*.bmp)|*.bmp"), QStringList{"Bitmap(*.bmp)"});
+  EXPECT_EQ(ui::nameFiltersOf("Bilder|*.bmp;*.zwp|Alle|*"), (QStringList{"Bilder (*.bmp *.zwp)", "Alle (*)"}));
 }
 
 TEST(PreviewSurface, KeepsPixelsWhileHiddenAndAnswersMinusOneOutside) {
