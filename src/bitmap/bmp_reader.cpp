@@ -31,7 +31,8 @@ struct Layout {
   int bitCount = 0;
   uint32_t compression = kRgb;
   Channel red, green, blue;
-  std::vector<int32_t> palette;
+  // 256 entries whatever the file holds: indices beyond its palette are black.
+  std::vector<int32_t> palette = std::vector<int32_t>(256, 0);
   size_t dataOffset = 0;
 };
 
@@ -135,10 +136,9 @@ Layout readLayout(std::span<const uint8_t> f) {
     size_t count = size_t{1} << bpp;
     if (colorsUsed != 0 && colorsUsed < count) count = colorsUsed;
     count = std::min(count, (offBits - afterHeader) / entry);
-    l.palette.reserve(count);
     for (size_t i = 0; i < count; ++i) {
       const uint8_t* p = &f[afterHeader + i * entry];
-      l.palette.push_back(colourOf(p[2], p[1], p[0]));
+      l.palette[i] = colourOf(p[2], p[1], p[0]);
     }
   }
   return l;
@@ -155,7 +155,7 @@ class Canvas {
     picture_.set(static_cast<int32_t>(x), static_cast<int32_t>(row), colour);
   }
   void putIndex(int64_t x, int64_t y, unsigned index) {
-    put(x, y, index < layout_.palette.size() ? layout_.palette[index] : 0);
+    put(x, y, layout_.palette[index & 0xFFu]);
   }
   Picture take() { return std::move(picture_); }
 
@@ -169,9 +169,7 @@ void decodeUncompressed(std::span<const uint8_t> f, const Layout& l, Picture& pi
   if (l.dataOffset + stride * static_cast<uint64_t>(l.height) > f.size()) {
     throw invalidPicture("Datei ist abgeschnitten (Bilddaten)");
   }
-  // Palette indices beyond the palette are black: extend a copy to all 256.
-  std::vector<int32_t> palette(256, 0);
-  std::copy(l.palette.begin(), l.palette.end(), palette.begin());
+  const std::vector<int32_t>& palette = l.palette;
   const size_t width = static_cast<size_t>(l.width);
   for (int64_t y = 0; y < l.height; ++y) {
     const uint8_t* row = f.data() + l.dataOffset + static_cast<size_t>(stride * static_cast<uint64_t>(y));

@@ -18,6 +18,20 @@ constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;
 
 Picture decode(const BmpBuilder& b) { return decodeBmp(b.bytes()); }
 
+// An RLE8 or RLE4 file of the given stream.
+BmpBuilder rle(uint16_t bits, int32_t width, int32_t height, std::vector<uint32_t> palette, std::vector<uint8_t> data) {
+  BmpBuilder b;
+  b.bitCount = bits;
+  b.compression = bits == 8 ? kRle8 : kRle4;
+  b.width = width;
+  b.height = height;
+  b.palette = std::move(palette);
+  b.data = std::move(data);
+  return b;
+}
+
+const std::vector<uint32_t> kRgbPalette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+
 int refusal(const std::vector<uint8_t>& bytes) {
   try {
     decodeBmp(bytes);
@@ -123,20 +137,14 @@ TEST(BmpDecoder, Every565WordKeepsItsCodesThroughTheQuantisers) {
 }
 
 TEST(BmpDecoder, Rle8RunsDeltasAndEarlyEndsLeaveSkippedPixelsBlack) {
-  BmpBuilder b;
-  b.bitCount = 8;
-  b.compression = kRle8;
-  b.width = 5;
-  b.height = 3;
-  b.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
-  b.data = {2, 1,           // bottom row: two red
-            0, 2, 1, 0,     // delta: one right (x = 3)
-            1, 3,           // one blue at x = 3
-            0, 0,           // end of line: x 4 stays black
-            0, 3, 2, 3, 1, 0,  // absolute run of three, padded
-            0, 0,
-            0, 1};          // end of bitmap: top row stays black
-  const Picture p = decode(b);
+  const Picture p = decode(rle(8, 5, 3, kRgbPalette,
+                               {2, 1,              // bottom row: two red
+                                0, 2, 1, 0,        // delta: one right (x = 3)
+                                1, 3,              // one blue at x = 3
+                                0, 0,              // end of line: x 4 stays black
+                                0, 3, 2, 3, 1, 0,  // absolute run of three, padded
+                                0, 0,
+                                0, 1}));           // end of bitmap: top row stays black
   const int32_t R = colourOf(255, 0, 0), G = colourOf(0, 255, 0), B = colourOf(0, 0, 255);
   EXPECT_EQ(p.pixels, (std::vector<int32_t>{0, 0, 0, 0, 0,  //
                                            G, B, R, 0, 0,  //
@@ -144,43 +152,26 @@ TEST(BmpDecoder, Rle8RunsDeltasAndEarlyEndsLeaveSkippedPixelsBlack) {
 }
 
 TEST(BmpDecoder, Rle4AlternatesNibblesAndPadsAbsoluteRuns) {
-  BmpBuilder b;
-  b.bitCount = 4;
-  b.compression = kRle4;
-  b.width = 7;
-  b.height = 1;
-  b.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
-  b.data = {3, 0x12,           // 1 2 1
-            0, 3, 0x32, 0x10,  // absolute: 3 2 1, three nibbles in two bytes
-            0, 1};
+  const BmpBuilder b = rle(4, 7, 1, kRgbPalette,
+                          {3, 0x12,           // 1 2 1
+                           0, 3, 0x32, 0x10,  // absolute: 3 2 1, three nibbles in two bytes
+                           0, 1});
   const int32_t R = colourOf(255, 0, 0), G = colourOf(0, 255, 0), B = colourOf(0, 0, 255);
   EXPECT_EQ(decode(b).pixels, (std::vector<int32_t>{R, G, R, B, G, R, 0}));
 }
 
 TEST(BmpDecoder, RleRunsPastTheRowOrImageAreClipped) {
-  BmpBuilder b;
-  b.bitCount = 8;
-  b.compression = kRle8;
-  b.width = 2;
-  b.height = 2;
-  b.palette = {0x000000, 0xFFFFFF};
-  b.data = {200, 1,      // run far past the row end: clipped, no wrap
-            0, 2, 0, 9,  // delta far past the image
-            5, 1,
-            0, 0, 0, 1};
+  const BmpBuilder b = rle(8, 2, 2, {0x000000, 0xFFFFFF},
+                          {200, 1,      // run far past the row end: clipped, no wrap
+                           0, 2, 0, 9,  // delta far past the image
+                           5, 1,
+                           0, 0, 0, 1});
   const int32_t W = colourOf(255, 255, 255);
   EXPECT_EQ(decode(b).pixels, (std::vector<int32_t>{0, 0, W, W}));
 }
 
 TEST(BmpDecoder, RleStreamMayEndWithoutEndCodeOnceFull) {
-  BmpBuilder b;
-  b.bitCount = 8;
-  b.compression = kRle8;
-  b.width = 2;
-  b.height = 1;
-  b.palette = {0x000000, 0xFFFFFF};
-  b.data = {2, 1};
-  EXPECT_EQ(decode(b).at(1, 0), colourOf(255, 255, 255));
+  EXPECT_EQ(decode(rle(8, 2, 1, {0x000000, 0xFFFFFF}, {2, 1})).at(1, 0), colourOf(255, 255, 255));
 }
 
 TEST(BmpDecoder, UnsupportedOrDamagedFilesAreRefusedAsInvalidPictures) {
