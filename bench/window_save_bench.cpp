@@ -39,7 +39,7 @@ void EmblemSave128(benchmark::State& state) {
   fs::create_directories(dir);
   zwp::Picture picture(128, 128);
   for (size_t i = 0; i < picture.pixels.size(); ++i) picture.pixels[i] = static_cast<int32_t>((i * 2654435761u) & 0xFFFFFF);
-  zwp::writeBmp24File((dir / "bench.bmp").string(), picture);
+  zwp::writeBmp24File((dir / "bench.bmp").string(), zwp::IfExists::Replace, picture);
 
   zwp::ui::Platform platform;
   platform.drives = std::make_unique<OneDrive>();

@@ -1,15 +1,27 @@
 #include "bitmap/bitmap_probe.h"
 
+#include <algorithm>
+
 #include "core/byte_file.h"
 
 namespace zwp {
 
-bool IsBitmap(const std::string& path) {
-  FileReader file(path);
-  uint8_t sig[2];
-  file.readZeroFilled(sig, 2);
-  return sig[0] == 'B' && sig[1] == 'M';
+BitmapProbe probeBitmap(std::span<const uint8_t> head) {
+  uint8_t fields[kProbeBytes] = {};
+  std::copy_n(head.begin(), std::min(head.size(), kProbeBytes), fields);
+  BitmapProbe probe;
+  probe.isBitmap = fields[0] == 'B' && fields[1] == 'M';
+  probe.width = static_cast<int32_t>(readLe32(fields + 18));
+  probe.height = static_cast<int32_t>(readLe32(fields + 22));
+  probe.bitCount = static_cast<int16_t>(readLe16(fields + 28));
+  return probe;
 }
+
+namespace {
+BitmapProbe probeFile(const std::string& path) { return probeBitmap(readFilePrefix(path, kProbeBytes)); }
+}  // namespace
+
+bool IsBitmap(const std::string& path) { return probeFile(path).isBitmap; }
 
 std::string bitmapKindFor(int16_t bitCount) {
   const char* prefix = "keine ";
@@ -24,25 +36,16 @@ std::string bitmapKindFor(int16_t bitCount) {
   return std::string(prefix) + "Bitmap";
 }
 
-std::string BitmapKind(const std::string& path) {
-  FileReader file(path);
-  file.skip(28);
-  uint8_t bits[2];
-  file.readZeroFilled(bits, 2);
-  return bitmapKindFor(static_cast<int16_t>(readLe16(bits)));
-}
+std::string BitmapKind(const std::string& path) { return bitmapKindFor(probeFile(path).bitCount); }
 
 void ReadBitmapInfo(const std::string& path, int32_t& width, int32_t& height, int16_t& bitCount) {
   width = 0;
   height = 0;
   bitCount = 0;
-  FileReader file(path);
-  file.skip(18);
-  uint8_t fields[12];
-  file.readZeroFilled(fields, sizeof fields);
-  width = static_cast<int32_t>(readLe32(fields));
-  height = static_cast<int32_t>(readLe32(fields + 4));
-  bitCount = static_cast<int16_t>(readLe16(fields + 10));
+  const BitmapProbe probe = probeFile(path);
+  width = probe.width;
+  height = probe.height;
+  bitCount = probe.bitCount;
 }
 
 }  // namespace zwp

@@ -1,12 +1,24 @@
 // A first look at a candidate BMP file: its signature, its colour depth in
-// German words and its size, read at fixed header offsets. Each function opens
-// and closes the file itself; fields past the end of a short file read as 0.
+// German words and its size, read at fixed header offsets. The path functions
+// open and close the file themselves; fields past the end of a short file
+// read as 0.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace zwp {
+
+// The header fields the probe reads, taken from a file's first bytes.
+inline constexpr size_t kProbeBytes = 30;
+struct BitmapProbe {
+  bool isBitmap = false;  // starts with "BM"
+  int32_t width = 0;      // offset 18
+  int32_t height = 0;     // offset 22, negative for top-down files
+  int16_t bitCount = 0;   // offset 28
+};
+BitmapProbe probeBitmap(std::span<const uint8_t> head);
 
 // True exactly when the file starts with "BM" (case-sensitive).
 bool IsBitmap(const std::string& path);

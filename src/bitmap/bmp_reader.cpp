@@ -14,9 +14,6 @@ namespace {
 
 constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;
 constexpr size_t kFileHeader = 14;
-// The largest file a usable picture can need (16 Mi pixels at 24 bits plus
-// headers); RLE streams longer than this are cut and then refused.
-constexpr size_t kMaxFileBytes = 96u * 1024 * 1024;
 
 struct Channel {
   uint32_t mask = 0;
@@ -254,6 +251,6 @@ Picture decodeBmp(std::span<const uint8_t> file) {
   return picture;
 }
 
-Picture loadBmpFile(const std::string& path) { return decodeBmp(readFilePrefix(path, kMaxFileBytes)); }
+Picture loadBmpFile(const std::string& path) { return decodeBmp(readFilePrefix(path, kMaxBmpFileBytes)); }
 
 }  // namespace zwp

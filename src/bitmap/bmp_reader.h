@@ -13,6 +13,10 @@
 
 namespace zwp {
 
+// The largest file a usable picture can need (16 Mi pixels at 24 bits plus
+// headers); what lies beyond is never read.
+inline constexpr size_t kMaxBmpFileBytes = 96u * 1024 * 1024;
+
 // Decodes a whole BMP file held in memory. Pixels that RLE skips and palette
 // indices beyond the palette are black; 16-bit channels expand to full range.
 Picture decodeBmp(std::span<const uint8_t> file);

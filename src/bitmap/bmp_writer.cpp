@@ -37,9 +37,9 @@ std::vector<uint8_t> encodeBmp24(const Picture& picture) {
   return out;
 }
 
-void writeBmp24File(const std::string& path, const Picture& picture) {
+void writeBmp24File(const std::string& path, IfExists ifExists, const Picture& picture) {
   const std::vector<uint8_t> bytes = encodeBmp24(picture);
-  AtomicFileWriter file(path);
+  FileWriter file(path, ifExists);
   file.write(bytes.data(), bytes.size());
   file.commit();
 }

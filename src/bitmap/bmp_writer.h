@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "core/file_writer.h"
 #include "core/picture.h"
 
 namespace zwp {
 
 std::vector<uint8_t> encodeBmp24(const Picture& picture);
 
-// Replaces the file at path only once the new file is complete.
-void writeBmp24File(const std::string& path, const Picture& picture);
+// Writes a new file at path (see FileWriter for how it appears).
+void writeBmp24File(const std::string& path, IfExists ifExists, const Picture& picture);
 
 }  // namespace zwp

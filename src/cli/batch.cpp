@@ -1,15 +1,23 @@
 #include "cli/batch.h"
 
-#include <sys/stat.h>
+#include <sys/resource.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <ostream>
+#include <system_error>
+#include <thread>
 
 #include "bitmap/bitmap_probe.h"
 #include "bitmap/bmp_writer.h"
 #include "codec/emblem_file.h"
 #include "convert/load.h"
 #include "core/error.h"
+#include "core/file_writer.h"
 
 namespace zwp::cli {
 
@@ -19,6 +27,8 @@ constexpr const char* kProgram = "zwpconv";
 constexpr const char* kEmblemKind = "Zorbel Wappen";
 // More files than this get a progress line when it goes to a terminal.
 constexpr size_t kProgressFrom = 3;
+constexpr size_t kMaxWorkers = 4;
+constexpr size_t kMaxFilesPerSync = 256;
 
 const char* const kHelp =
     "Aufruf: zwpconv [OPTIONEN] DATEI...\n"
@@ -41,122 +51,144 @@ const char* const kHelp =
     "Rückgabewert: 0, wenn jede Datei umgewandelt wurde; 1, wenn mindestens eine\n"
     "abgelehnt, übersprungen oder nicht geschrieben wurde; 2 bei falschem Aufruf.\n";
 
+// Results that cannot be written are a failure like any other.
+bool flushed(std::ostream& out, std::ostream& err) {
+  out.flush();
+  if (out) return true;
+  err << kProgram << ": Ausgabe konnte nicht geschrieben werden\n";
+  return false;
+}
+
 std::string lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
 
-std::string extensionOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  const auto dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return lower(path.substr(dot));
+bool fail(std::ostream& err, const std::string& input, const std::string& why) {
+  err << kProgram << ": " << input << ": " << why << '\n';
+  return false;
 }
 
-std::string fileNameOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string stemOf(const std::string& path) {
-  const std::string name = fileNameOf(path);
-  const auto dot = name.find_last_of('.');
-  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-std::string directoryOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool isDirectory(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-class Batch {
- public:
-  Batch(const Options& o, std::ostream& out, std::ostream& err) : o_(o), out_(out), err_(err) {}
-
-  // Converts or describes one file; false when it failed, was refused or skipped.
-  bool handle(const std::string& input) {
-    try {
-      const Target target = targetFor(input);
-      if (target == Target::ByExtension) return fail(input, "unbekannte Endung, Richtung mit --to wählen");
-      return o_.info ? describe(input, target) : convert(input, target);
-    } catch (const Error& e) {
-      return fail(input, e.description());
-    } catch (const std::exception& e) {
-      return fail(input, e.what());
-    }
-  }
-
- private:
-  Target targetFor(const std::string& input) const {
-    if (o_.target != Target::ByExtension) return o_.target;
-    const std::string ext = extensionOf(input);
-    if (ext == ".bmp") return Target::Emblem;
-    if (ext == ".zwp") return Target::Bitmap;
-    return Target::ByExtension;
-  }
-
-  bool fail(const std::string& input, const std::string& why) {
-    err_ << kProgram << ": " << input << ": " << why << '\n';
-    return false;
-  }
-
-  bool describe(const std::string& input, Target target) {
-    if (target == Target::Bitmap) {
-      Refusal why;
-      const auto emblem = loadEmblemForPreview(input, &why);
-      if (!emblem) return fail(input, refusalText(why));
-      out_ << input << ": " << emblem->header.Width << " x " << emblem->header.Height << ", " << kEmblemKind << '\n';
+// --info: the size and kind from the header alone, nothing converted.
+bool describe(const Job& job, std::ostream& out, std::ostream& err) {
+  if (job.target == Target::ByExtension) return fail(err, job.input, job.skip);
+  try {
+    if (job.target == Target::Bitmap) {
+      MemoryReader head(readFilePrefix(job.input, kEmblemHeaderSize));
+      EmblemHeader header;
+      ReadEmblemHeader(head, header);
+      if (!emblemHeaderUsable(header)) return fail(err, job.input, refusalText(Refusal::UnusableEmblem));
+      out << job.input << ": " << header.Width << " x " << header.Height << ", " << kEmblemKind << '\n';
       return true;
     }
-    if (!IsBitmap(input)) return fail(input, refusalText(Refusal::NotBitmap));
-    int32_t width = 0, height = 0;
-    int16_t bits = 0;
-    ReadBitmapInfo(input, width, height, bits);
-    out_ << input << ": " << width << " x " << (height < 0 ? -static_cast<int64_t>(height) : height) << ", "
-         << bitmapKindFor(bits) << '\n';
+    const BitmapProbe probe = probeBitmap(readFilePrefix(job.input, kProbeBytes));
+    if (!probe.isBitmap) return fail(err, job.input, refusalText(Refusal::NotBitmap));
+    out << job.input << ": " << probe.width << " x " << std::llabs(static_cast<int64_t>(probe.height)) << ", "
+        << bitmapKindFor(probe.bitCount) << '\n';
     return true;
+  } catch (const std::exception& e) {
+    return fail(err, job.input, e.what());
   }
+}
 
-  bool convert(const std::string& input, Target target) {
-    const std::string output = (o_.outputDir.empty() ? directoryOf(input) : o_.outputDir + "/") + stemOf(input) +
-                               (target == Target::Emblem ? ".zwp" : ".bmp");
-    if (sameFile(input, output)) return fail(input, "Ziel wäre die Eingabedatei selbst");
-    if (!o_.force && exists(output)) {
-      return fail(input, "übersprungen, " + output + " existiert bereits (mit -f ersetzen)");
-    }
-    Refusal why;
-    if (target == Target::Emblem) {
-      const auto bitmap = loadBitmapForPreview(input, &why);
-      if (!bitmap) return fail(input, "abgelehnt: " + refusalText(why));
-      writeEmblemFile(output, bitmap->picture, bitmap->width, bitmap->height);
-    } else {
-      const auto emblem = loadEmblemForPreview(input, &why);
-      if (!emblem) return fail(input, "abgelehnt: " + refusalText(why));
-      writeBmp24File(output, emblem->picture);
-    }
-    out_ << input << " -> " << output << '\n';
-    return true;
-  }
-
-  const Options& o_;
-  std::ostream& out_;
-  std::ostream& err_;
+// What converting one job leaves for publishing: a complete file that has no
+// name yet, or why there is none.
+struct Outcome {
+  std::unique_ptr<FileWriter> file;
+  std::string failure;
 };
+
+Outcome convertOne(const Job& job, IfExists ifExists) {
+  Outcome o;
+  try {
+    Refusal why = Refusal::None;
+    if (job.target == Target::Emblem) {
+      const auto bitmap = loadBitmapForPreview(job.input, &why);
+      if (bitmap) {
+        o.file = std::make_unique<FileWriter>(job.output, ifExists);
+        writeEmblem(*o.file, bitmap->picture, bitmap->width, bitmap->height);
+      }
+    } else {
+      const auto emblem = loadEmblemForPreview(job.input, &why);
+      if (emblem) {
+        const std::vector<uint8_t> bytes = encodeBmp24(emblem->picture);
+        o.file = std::make_unique<FileWriter>(job.output, ifExists);
+        o.file->write(bytes.data(), bytes.size());
+      }
+    }
+    if (o.file) o.file->finish();
+    if (why != Refusal::None) o.failure = "abgelehnt: " + refusalText(why);
+  } catch (const std::exception& e) {
+    o.file.reset();
+    o.failure = e.what();
+  }
+  return o;
+}
+
+// Converts jobs [first, last) on every core.
+void convertAll(const std::vector<Job>& jobs, size_t first, size_t last, IfExists ifExists,
+                std::vector<Outcome>& outcomes) {
+  std::atomic<size_t> next{first};
+  auto work = [&] {
+    for (size_t i = next++; i < last; i = next++) {
+      if (jobs[i].skip.empty()) outcomes[i] = convertOne(jobs[i], ifExists);
+    }
+  };
+  const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers);
+  std::vector<std::thread> helpers;
+  try {
+    for (size_t n = 1; n < std::min(cores, last - first); ++n) helpers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads to be had: the ones running share the work.
+  }
+  work();
+  for (std::thread& t : helpers) t.join();
+}
+
+// Makes the files of [first, last) durable with one sync per file system and
+// only then gives them their names, so that a crash at any moment leaves
+// either no file or a complete one under each name.
+void publishAll(std::vector<Outcome>& outcomes, size_t first, size_t last) {
+  auto failAll = [&](const std::string& why) {
+    for (size_t i = first; i < last; ++i) {
+      if (outcomes[i].file) outcomes[i] = {nullptr, why};
+    }
+  };
+  std::vector<FileWriter*> files;
+  for (size_t i = first; i < last; ++i) {
+    if (outcomes[i].file) files.push_back(outcomes[i].file.get());
+  }
+  try {
+    syncFileSystems(files);
+  } catch (const Error& e) {
+    return failAll(e.description());
+  }
+  for (size_t i = first; i < last; ++i) {
+    if (!outcomes[i].file) continue;
+    try {
+      outcomes[i].file->publish();
+    } catch (const Error& e) {
+      outcomes[i] = {nullptr, e.description()};
+    }
+  }
+  files.clear();
+  for (size_t i = first; i < last; ++i) {
+    if (outcomes[i].file) files.push_back(outcomes[i].file.get());
+  }
+  try {
+    syncFileSystems(files);  // the new names, too
+  } catch (const Error& e) {
+    failAll(e.description());
+  }
+}
+
+// How many files may wait for their sync at once: each holds two descriptors.
+size_t filesPerSync() {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kMaxFilesPerSync;
+  const rlim_t spare = limit.rlim_cur > 64 ? (limit.rlim_cur - 64) / 2 : 1;
+  return static_cast<size_t>(std::clamp<rlim_t>(spare, 1, kMaxFilesPerSync));
+}
 
 }  // namespace
 
@@ -220,23 +252,50 @@ std::optional<Options> parseArguments(const std::vector<std::string>& args, std:
     error = "keine Datei angegeben";
     return std::nullopt;
   }
-  if (!o.outputDir.empty() && !isDirectory(o.outputDir)) {
-    error = "Ausgabeverzeichnis " + o.outputDir + " gibt es nicht";
-    return std::nullopt;
+  if (!o.outputDir.empty()) {
+    std::error_code ec;
+    const auto type = std::filesystem::status(o.outputDir, ec).type();
+    if (type == std::filesystem::file_type::not_found) {
+      error = "Ausgabeverzeichnis " + o.outputDir + " gibt es nicht";
+    } else if (type != std::filesystem::file_type::directory) {
+      error = o.outputDir + " ist kein Verzeichnis";
+    }
+    if (!error.empty()) return std::nullopt;
   }
   return o;
 }
 
 int run(const Options& options, std::ostream& out, std::ostream& err, bool progress) {
-  Batch batch(options, out, err);
-  const size_t total = options.files.size();
+  const std::vector<Job> jobs = planBatch(options.files, options.outputDir, options.target, options.force);
+  const size_t total = jobs.size();
   const bool showProgress = progress && total > kProgressFrom;
   size_t failed = 0;
-  for (size_t i = 0; i < total; ++i) {
-    if (showProgress) err << '\r' << (i + 1) << '/' << total << std::flush;
-    if (!batch.handle(options.files[i])) ++failed;
+  if (options.info) {
+    for (const Job& job : jobs) failed += describe(job, out, err) ? 0 : 1;
+  } else {
+    const IfExists ifExists = options.force ? IfExists::Replace : IfExists::Keep;
+    const size_t step = filesPerSync();
+    std::vector<Outcome> outcomes(total);
+    for (size_t first = 0; first < total; first += step) {
+      const size_t last = std::min(total, first + step);
+      convertAll(jobs, first, last, ifExists, outcomes);
+      publishAll(outcomes, first, last);
+      for (size_t i = first; i < last; ++i) {
+        if (showProgress) err << '\r' << (i + 1) << '/' << total << std::flush;
+        const Job& job = jobs[i];
+        if (!job.skip.empty()) {
+          failed += !fail(err, job.input, job.skip);
+        } else if (!outcomes[i].file) {
+          failed += !fail(err, job.input, outcomes[i].failure);
+        } else {
+          out << job.input << " -> " << job.output << '\n';
+        }
+        outcomes[i] = {};
+      }
+    }
   }
   if (showProgress) err << '\n';
+  if (!flushed(out, err)) return kSomeFailed;
   return failed == 0 ? kAllConverted : kSomeFailed;
 }
 
@@ -247,13 +306,13 @@ int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     err << kProgram << ": " << error << "\nAufruf: zwpconv [OPTIONEN] DATEI... (mehr mit --help)\n";
     return kBadUsage;
   }
-  if (options->help) {
-    out << kHelp;
-    return kAllConverted;
-  }
-  if (options->version) {
-    out << kProgram << ' ' << ZWP_VERSION << '\n';
-    return kAllConverted;
+  if (options->help || options->version) {
+    if (options->help) {
+      out << kHelp;
+    } else {
+      out << kProgram << ' ' << ZWP_VERSION << '\n';
+    }
+    return flushed(out, err) ? kAllConverted : kSomeFailed;
   }
   return run(*options, out, err, errIsTerminal);
 }

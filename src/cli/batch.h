@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace zwp::cli {
+#include "cli/plan.h"
 
-enum class Target { ByExtension, Emblem, Bitmap };
+namespace zwp::cli {
 
 struct Options {
   std::vector<std::string> files;

@@ -10,34 +10,31 @@ namespace zwp {
 
 namespace {
 
-// Stores the words of count colour values, two bytes each, low byte first.
-// Proper colours (0..0xFFFFFF) take a branch-free loop the compiler can
-// vectorise; a block with any other value goes pixel by pixel.
+// The words of count colour values. Proper colours (0..0xFFFFFF) take a
+// branch-free loop the compiler vectorises; a block holding any other value
+// goes pixel by pixel.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
 __attribute__((target_clones("avx2", "sse4.1", "default")))
 #endif
-void encodeWords(const int32_t* colours, size_t count, uint8_t* out) {
-  constexpr size_t kBlock = 4096;
-  uint16_t words[kBlock];
-  for (size_t start = 0; start < count; start += kBlock) {
-    const size_t n = std::min(kBlock, count - start);
-    const int32_t* src = colours + start;
-    uint32_t high = 0;
-    for (size_t i = 0; i < n; ++i) high |= static_cast<uint32_t>(src[i]);
-    if (high <= 0xFFFFFFu) {
-      for (size_t i = 0; i < n; ++i) {
-        const uint32_t c = static_cast<uint32_t>(src[i]);
-        words[i] = static_cast<uint16_t>(((c & 0xF8u) << 8) | ((c & 0xFC00u) >> 5) | ((c >> 19) & 0x1Fu));
-      }
-    } else {
-      for (size_t i = 0; i < n; ++i) words[i] = fastWord(src[i]);
+void encodeWords(const int32_t* colours, size_t count, uint16_t* words) {
+  uint32_t high = 0;
+  for (size_t i = 0; i < count; ++i) high |= static_cast<uint32_t>(colours[i]);
+  if (high <= 0xFFFFFFu) {
+    for (size_t i = 0; i < count; ++i) {
+      const uint32_t c = static_cast<uint32_t>(colours[i]);
+      words[i] = static_cast<uint16_t>(((c & 0xF8u) << 8) | ((c & 0xFC00u) >> 5) | ((c >> 19) & 0x1Fu));
     }
-    uint8_t* dst = out + 2 * start;
-    if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(dst, words, 2 * n);  // the host's own order is the file's
-    } else {
-      for (size_t i = 0; i < n; ++i) putLe16(dst + 2 * i, words[i]);
-    }
+  } else {
+    for (size_t i = 0; i < count; ++i) words[i] = fastWord(colours[i]);
+  }
+}
+
+// Stores words low byte first.
+void storeWords(const uint16_t* words, size_t count, uint8_t* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, words, 2 * count);  // the host's own order is the file's
+  } else {
+    for (size_t i = 0; i < count; ++i) putLe16(out + 2 * i, words[i]);
   }
 }
 
@@ -114,7 +111,7 @@ std::optional<Emblem> decodeEmblem(std::span<const uint8_t> bytes) {
 }
 
 void writeEmblem(ByteSink& file, const Picture& picture, int32_t width, int32_t height,
-                 const PixelProgress& progress) {
+                 const RowProgress& progress) {
   if (width > 0 && height > 0 && !pictureSizeUsable(width, height)) throw Error(err::Overflow);
   EmblemHeader header;
   header.Width = width;
@@ -122,32 +119,44 @@ void writeEmblem(ByteSink& file, const Picture& picture, int32_t width, int32_t 
   WriteEmblemHeader(file, header);
   if (width <= 0 || height <= 0) return;
 
-  std::vector<uint8_t> row(static_cast<size_t>(width) * 2);
+  // Rows are encoded one at a time and stored in blocks of about 64 KiB.
+  const size_t rowWords = static_cast<size_t>(width);
+  const size_t rowsPerBlock = std::max<size_t>(1, 32768 / rowWords);
+  std::vector<uint16_t> words(rowWords);
+  std::vector<uint8_t> block(rowsPerBlock * rowWords * 2);
+  const uint16_t outside = fastWord(-1);
+  const size_t inside = static_cast<size_t>(std::min(width, picture.width));
+  size_t filled = 0;
   for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < width; ++x) {
-      const int32_t colour = picture.contains(x, y) ? picture.at(x, y) : -1;
-      const SnappedPixel snapped = snapPixel(colour);
-      putLe16(&row[2 * static_cast<size_t>(x)], static_cast<uint16_t>(storedWord(snapped)));
-      if (progress) progress(x, y, snapped);
+    size_t done = 0;
+    if (y < picture.height) {
+      encodeWords(picture.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width), inside,
+                  words.data());
+      done = inside;
     }
-    file.write(row.data(), row.size());
+    std::fill(words.begin() + static_cast<std::ptrdiff_t>(done), words.end(), outside);
+    if (progress) progress(y, words);
+    storeWords(words.data(), rowWords, block.data() + filled);
+    filled += rowWords * 2;
+    if (filled == block.size() || y == height - 1) {
+      file.write(block.data(), filled);
+      filled = 0;
+    }
   }
 }
 
-void writeEmblemFile(const std::string& path, const Picture& picture, int32_t width, int32_t height,
-                     const PixelProgress& progress) {
-  AtomicFileWriter file(path);
+void writeEmblemFile(const std::string& path, IfExists ifExists, const Picture& picture, int32_t width,
+                     int32_t height, const RowProgress& progress) {
+  FileWriter file(path, ifExists);
   writeEmblem(file, picture, width, height, progress);
   file.commit();
 }
 
 std::vector<uint8_t> encodeEmblem(const Picture& picture) {
-  std::vector<uint8_t> bytes(kEmblemHeaderSize + picture.pixels.size() * 2);
-  std::fill_n(bytes.begin(), 272, uint8_t{0});
-  putLe32(bytes.data() + 272, static_cast<uint32_t>(picture.width));
-  putLe32(bytes.data() + 276, static_cast<uint32_t>(picture.height));
-  encodeWords(picture.pixels.data(), picture.pixels.size(), bytes.data() + kEmblemHeaderSize);
-  return bytes;
+  VectorSink sink;
+  sink.bytes.reserve(kEmblemHeaderSize + picture.pixels.size() * 2);
+  writeEmblem(sink, picture, picture.width, picture.height);
+  return std::move(sink.bytes);
 }
 
 }  // namespace zwp

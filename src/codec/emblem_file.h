@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "core/byte_file.h"
+#include "core/file_writer.h"
 #include "codec/pixel_codec.h"
 #include "core/picture.h"
 
@@ -44,20 +46,22 @@ struct Emblem {
 std::optional<Emblem> readEmblem(ByteSource& file);
 std::optional<Emblem> readEmblemFile(const std::string& path);
 
-// Called after each pixel has been converted, with its snapped components.
-using PixelProgress = std::function<void(int32_t x, int32_t y, const SnappedPixel& snapped)>;
+// Called after each row has been converted, with the row's words (one per
+// pixel, left to right) before they are stored.
+using RowProgress = std::function<void(int32_t y, std::span<const uint16_t> words)>;
 
 // Writes an emblem of width x height pixels taken from the picture; a pixel
 // outside the picture reads as -1 (stored as pure red), as the preview answers
 // for points it does not have. A side of zero or less gives the header alone,
 // with the sizes as given. Sizes beyond the picture bounds raise error 6.
+// This is the one encoder: every emblem the program makes comes from here.
 void writeEmblem(ByteSink& file, const Picture& picture, int32_t width, int32_t height,
-                 const PixelProgress& progress = {});
-// The same, replacing the file at path only once it is complete.
-void writeEmblemFile(const std::string& path, const Picture& picture, int32_t width, int32_t height,
-                     const PixelProgress& progress = {});
+                 const RowProgress& progress = {});
+// The same into a new file at path (see FileWriter for how it appears).
+void writeEmblemFile(const std::string& path, IfExists ifExists, const Picture& picture, int32_t width,
+                     int32_t height, const RowProgress& progress = {});
 
-// The file bytes of a whole picture as an emblem, without progress reports.
+// The file bytes of a whole picture as an emblem.
 std::vector<uint8_t> encodeEmblem(const Picture& picture);
 // The picture of a whole emblem in memory (see readEmblem).
 std::optional<Emblem> decodeEmblem(std::span<const uint8_t> bytes);

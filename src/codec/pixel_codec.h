@@ -58,5 +58,10 @@ inline uint16_t fastWord(int32_t colour) {
 // The colour the converter paints over a pixel it has converted: the snapped
 // colour value taken modulo 32, a black or very dark red.
 int32_t progressColour(const SnappedPixel& snapped);
+// The same colour for the pixel that was stored as word.
+inline int32_t progressColourOfWord(uint16_t word) {
+  const int32_t red = word >> 11;
+  return (8 * red + 7 * (red % 2)) % 32;
+}
 
 }  // namespace zwp

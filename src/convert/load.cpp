@@ -4,6 +4,7 @@
 
 #include "bitmap/bitmap_probe.h"
 #include "bitmap/bmp_reader.h"
+#include "core/byte_file.h"
 
 namespace zwp {
 
@@ -24,23 +25,45 @@ std::optional<T> refuse(Refusal refusal, Refusal* why) {
   if (why) *why = refusal;
   return std::nullopt;
 }
+
+// The checks on the header's fields, before any pixel is decoded.
+Refusal refusalOf(const BitmapProbe& probe) {
+  if (!probe.isBitmap) return Refusal::NotBitmap;
+  if (bitmapKindFor(probe.bitCount).find("keine") != std::string::npos) return Refusal::UnsupportedDepth;
+  const int64_t rows = std::llabs(static_cast<int64_t>(probe.height));
+  if (probe.width > kMaxBitmapSide || rows > kMaxBitmapSide) return Refusal::TooLarge;
+  return Refusal::None;
+}
+
+std::optional<LoadedBitmap> decodeAccepted(std::span<const uint8_t> file, Refusal* why) {
+  LoadedBitmap loaded;
+  loaded.picture = decodeBmp(file);
+  if (loaded.picture.width > kMaxBitmapSide || loaded.picture.height > kMaxBitmapSide) {
+    return refuse<LoadedBitmap>(Refusal::TooLarge, why);
+  }
+  loaded.width = loaded.picture.width;
+  loaded.height = loaded.picture.height;
+  return loaded;
+}
+
 }  // namespace
 
 std::optional<LoadedBitmap> loadBitmapForPreview(const std::string& path, Refusal* why) {
   if (why) *why = Refusal::None;
-  if (!IsBitmap(path)) return refuse<LoadedBitmap>(Refusal::NotBitmap, why);
-  if (BitmapKind(path).find("keine") != std::string::npos) return refuse<LoadedBitmap>(Refusal::UnsupportedDepth, why);
-  int32_t width = 0, height = 0;
-  int16_t bitCount = 0;
-  ReadBitmapInfo(path, width, height, bitCount);
-  const int64_t rows = std::llabs(static_cast<int64_t>(height));
-  if (width > kMaxBitmapSide || rows > kMaxBitmapSide) return refuse<LoadedBitmap>(Refusal::TooLarge, why);
+  FileReader file(path);
+  std::vector<uint8_t> bytes;
+  readRest(file, bytes, kProbeBytes);
+  const Refusal refusal = refusalOf(probeBitmap(bytes));
+  if (refusal != Refusal::None) return refuse<LoadedBitmap>(refusal, why);
+  readRest(file, bytes, kMaxBmpFileBytes);
+  return decodeAccepted(bytes, why);
+}
 
-  LoadedBitmap loaded;
-  loaded.picture = loadBmpFile(path);
-  loaded.width = loaded.picture.width;
-  loaded.height = loaded.picture.height;
-  return loaded;
+std::optional<LoadedBitmap> loadBitmapForPreview(std::span<const uint8_t> file, Refusal* why) {
+  if (why) *why = Refusal::None;
+  const Refusal refusal = refusalOf(probeBitmap(file));
+  if (refusal != Refusal::None) return refuse<LoadedBitmap>(refusal, why);
+  return decodeAccepted(file, why);
 }
 
 std::optional<Emblem> loadEmblemForPreview(const std::string& path, Refusal* why) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "codec/emblem_file.h"
@@ -35,8 +36,11 @@ struct LoadedBitmap {
 };
 
 // Accepts a file that starts with "BM", has 1, 4, 8, 16 or 24 bits per pixel
-// and is at most 128 x 128 pixels.
+// and is at most 128 x 128 pixels. The file is opened once: the checks and the
+// decoder see the same bytes, and the limit is checked again on the picture.
 std::optional<LoadedBitmap> loadBitmapForPreview(const std::string& path, Refusal* why = nullptr);
+// The same for a whole file held in memory.
+std::optional<LoadedBitmap> loadBitmapForPreview(std::span<const uint8_t> file, Refusal* why = nullptr);
 
 // Any emblem whose header describes a usable size.
 std::optional<Emblem> loadEmblemForPreview(const std::string& path, Refusal* why = nullptr);

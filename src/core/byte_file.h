@@ -1,7 +1,6 @@
 // Forward-only byte files: readers that take bytes from the start of a file
-// (or a memory block) onward, and a writer that replaces its target only when
-// the new content is complete. Both close themselves; nothing stays open
-// after a failure.
+// (or a memory block) onward, and the sink that writers fill. Readers close
+// themselves; nothing stays open after a failure.
 #pragma once
 
 #include <cstddef>
@@ -59,6 +58,8 @@ class MemoryReader final : public ByteSource {
 
 // Reads at most maxBytes from the start of a regular file.
 std::vector<uint8_t> readFilePrefix(const std::string& path, size_t maxBytes);
+// Appends what the file holds beyond bytes.size(), up to maxBytes in all.
+void readRest(FileReader& file, std::vector<uint8_t>& bytes, size_t maxBytes);
 
 class ByteSink {
  public:
@@ -66,27 +67,11 @@ class ByteSink {
   virtual void write(const uint8_t* data, size_t count) = 0;
 };
 
-// Writes a new file beside the target and renames it over the target in
-// commit(). Until then the target is untouched; if the writer is destroyed
-// without commit() (a failure on the way), the temporary file is removed.
-class AtomicFileWriter final : public ByteSink {
+// Collects written bytes in memory.
+class VectorSink final : public ByteSink {
  public:
-  explicit AtomicFileWriter(const std::string& target);
-  ~AtomicFileWriter() override;
-  AtomicFileWriter(const AtomicFileWriter&) = delete;
-  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
-
-  void write(const uint8_t* data, size_t count) override;
-  void commit();
-
- private:
-  void flushBuffer();
-  void discard() noexcept;
-
-  std::string target_;
-  std::string temp_;
-  int fd_ = -1;
-  std::vector<uint8_t> buffer_;
+  void write(const uint8_t* data, size_t count) override { bytes.insert(bytes.end(), data, data + count); }
+  std::vector<uint8_t> bytes;
 };
 
 // Little-endian field helpers.

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <filesystem>
 
 #include "bitmap/bmp_writer.h"
 #include "convert/load.h"
@@ -44,6 +45,16 @@ class RestorePreview {
 };
 
 std::string filePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The save dialog asks before it hands out the name of an existing file, so
+// such a file is replaced; a name that was free must still be free when the
+// new file appears.
+IfExists confirmedByDialog(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::symlink_status(path, ignored).type() == std::filesystem::file_type::not_found
+             ? IfExists::Keep
+             : IfExists::Replace;
+}
 
 QString fullPath(const QString& dir, const QString& name) {
   const QString native = QDir::toNativeSeparators(dir);
@@ -121,8 +132,8 @@ void Form1::saveEmblem() {
   dialog.FileName.clear();
   dialog.ShowSave();
 
-  // The new file is written beside the target and replaces it only when complete.
-  AtomicFileWriter file(filePath(dialog.FileName));
+  const std::string target = filePath(dialog.FileName);
+  FileWriter file(target, confirmedByDialog(target));
   EmblemHeader.Reserved.fill(0);
   EmblemHeader.Width = ImgWidth;
   EmblemHeader.Height = ImgHeight;
@@ -130,10 +141,9 @@ void Form1::saveEmblem() {
 
   const Picture original = picbmp->picture();
   RestorePreview restore(picbmp, original);
-  const int32_t lastColumn = ImgWidth - 1;
-  writeEmblem(file, original, ImgWidth, ImgHeight, [&](int32_t x, int32_t y, const SnappedPixel& snapped) {
-    picbmp->setPixel(x, y, progressColour(snapped));
-    if (x == lastColumn) picbmp->repaintRows(y, y);
+  writeEmblem(file, original, ImgWidth, ImgHeight, [&](int32_t y, std::span<const uint16_t> words) {
+    for (size_t x = 0; x < words.size(); ++x) picbmp->setPixel(static_cast<int>(x), y, progressColourOfWord(words[x]));
+    picbmp->repaintRows(y, y);
   });
   file.commit();
 }
@@ -145,7 +155,8 @@ void Form1::saveBitmap() {
   dialog.ShowSave();
   picbmp->setScaleWidth(static_cast<float>(EmblemHeader.Width));
   picbmp->setScaleHeight(static_cast<float>(EmblemHeader.Height));
-  writeBmp24File(filePath(dialog.FileName), picbmp->picture());
+  const std::string target = filePath(dialog.FileName);
+  writeBmp24File(target, confirmedByDialog(target), picbmp->picture());
 }
 
 }  // namespace zwp::ui

@@ -39,7 +39,7 @@ TEST(BmpWriter, FileIsAcceptedByTheProbeAndReplacesOldFile) {
   test::TempDir dir;
   const std::string path = dir.file("out.bmp");
   test::writeBytes(path, std::vector<uint8_t>(5000, 1));
-  writeBmp24File(path, Picture(4, 4, colourOf(9, 8, 7)));
+  writeBmp24File(path, IfExists::Replace, Picture(4, 4, colourOf(9, 8, 7)));
   EXPECT_EQ(test::readBytes(path).size(), 54u + 4 * 12);
   EXPECT_TRUE(IsBitmap(path));
   EXPECT_EQ(BitmapKind(path), "True Color-Bitmap");

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     zwp::Picture p(w, h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) p.set(x, y, zwp::colourOf(x * 2 + y, y * 7 + x, x ^ (y * 3)));
-    zwp::writeBmp24File(std::string(argv[1]) + "/" + std::to_string(w) + "x" + std::to_string(h) + ".bmp", p);
+    zwp::writeBmp24File(std::string(argv[1]) + "/" + std::to_string(w) + "x" + std::to_string(h) + ".bmp", zwp::IfExists::Replace, p);
   }
   return 0;
 }

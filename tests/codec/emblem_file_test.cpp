@@ -14,12 +14,6 @@ using test::readBytes;
 using test::TempDir;
 using test::writeBytes;
 
-class VectorSink final : public ByteSink {
- public:
-  void write(const uint8_t* data, size_t count) override { bytes.insert(bytes.end(), data, data + count); }
-  std::vector<uint8_t> bytes;
-};
-
 Picture pictureOf(int32_t w, int32_t h, std::vector<int32_t> colours) {
   Picture p(w, h);
   p.pixels = std::move(colours);
@@ -91,18 +85,47 @@ TEST(EmblemWrite, AbsurdSizesAreAnOverflow) {
   }
 }
 
-TEST(EmblemWrite, ReportsEachPixelWithItsSnappedColour) {
-  std::vector<std::tuple<int, int, int>> seen;
+TEST(EmblemWrite, ReportsEachRowWithItsWords) {
+  std::vector<std::pair<int32_t, std::vector<uint16_t>>> seen;
   VectorSink sink;
-  writeEmblem(sink, pictureOf(2, 2, {colourOf(255, 255, 255), 0, colourOf(8, 0, 0), 0}), 2, 2,
-              [&](int32_t x, int32_t y, const SnappedPixel& s) { seen.emplace_back(x, y, s.red); });
-  EXPECT_EQ(seen, (std::vector<std::tuple<int, int, int>>{{0, 0, 255}, {1, 0, 0}, {0, 1, 15}, {1, 1, 0}}));
+  writeEmblem(sink, pictureOf(2, 2, {colourOf(255, 255, 255), 0, colourOf(8, 0, 0), 0}), 3, 3,
+              [&](int32_t y, std::span<const uint16_t> words) { seen.emplace_back(y, std::vector(words.begin(), words.end())); });
+  const std::vector<std::pair<int32_t, std::vector<uint16_t>>> expected = {
+      {0, {0xFFFF, 0, 0xF800}}, {1, {0x0800, 0, 0xF800}}, {2, {0xF800, 0xF800, 0xF800}}};
+  EXPECT_EQ(seen, expected) << "pixels outside the picture are stored as pure red";
 }
 
-TEST(EmblemWrite, BulkEncodingEqualsPixelByPixelWriting) {
+// The bulk encoder against the codec's rules applied pixel by pixel, for
+// proper colours and for values no picture should hold, with rows that are
+// wider and narrower than the picture.
+TEST(EmblemWrite, EncodesExactlyAsThePixelRulesSay) {
   std::mt19937 rng(7);
   Picture p(37, 23);
   for (auto& c : p.pixels) c = static_cast<int32_t>(rng() & 0xFFFFFF);
+  p.pixels[100] = -1;
+  p.pixels[500] = INT32_MIN;
+  for (const auto& [w, h] : {std::pair{37, 23}, {40, 25}, {5, 30}, {1, 1}}) {
+    VectorSink expected;
+    EmblemHeader header;
+    header.Width = w;
+    header.Height = h;
+    WriteEmblemHeader(expected, header);
+    std::vector<int32_t> progress;
+    for (int32_t y = 0; y < h; ++y) {
+      for (int32_t x = 0; x < w; ++x) {
+        const SnappedPixel s = snapPixel(p.contains(x, y) ? p.at(x, y) : -1);
+        WritePixelWord(expected, storedWord(s));
+        progress.push_back(progressColour(s));
+      }
+    }
+    std::vector<int32_t> drawn;
+    VectorSink sink;
+    writeEmblem(sink, p, w, h, [&](int32_t, std::span<const uint16_t> words) {
+      for (const uint16_t word : words) drawn.push_back(progressColourOfWord(word));
+    });
+    EXPECT_EQ(sink.bytes, expected.bytes) << w << " x " << h;
+    EXPECT_EQ(drawn, progress) << w << " x " << h;
+  }
   EXPECT_EQ(encodeEmblem(p), written(p, p.width, p.height));
 }
 
@@ -110,9 +133,9 @@ TEST(EmblemFile, OverwritesLongerFileWithExactLength) {
   TempDir dir;
   const std::string path = dir.file("w.zwp");
   writeBytes(path, std::vector<uint8_t>(50000, 0xAB));
-  writeEmblemFile(path, Picture(128, 128), 128, 128);
+  writeEmblemFile(path, IfExists::Replace, Picture(128, 128), 128, 128);
   EXPECT_EQ(readBytes(path).size(), 33048u);
-  writeEmblemFile(path, Picture(), 0, 0);
+  writeEmblemFile(path, IfExists::Replace, Picture(), 0, 0);
   EXPECT_EQ(readBytes(path).size(), 280u);
 }
 
@@ -120,9 +143,9 @@ TEST(EmblemFile, FailedWriteKeepsTheOldFile) {
   TempDir dir;
   const std::string path = dir.file("w.zwp");
   writeBytes(path, {1, 2, 3});
-  EXPECT_THROW(writeEmblemFile(path, Picture(4, 4), 4, 4,
-                               [](int32_t x, int32_t y, const SnappedPixel&) {
-                                 if (x == 2 && y == 1) throw Error(err::DiskFull);
+  EXPECT_THROW(writeEmblemFile(path, IfExists::Replace, Picture(4, 4), 4, 4,
+                               [](int32_t y, std::span<const uint16_t>) {
+                                 if (y == 1) throw Error(err::DiskFull);
                                }),
                Error);
   EXPECT_EQ(readBytes(path), (std::vector<uint8_t>{1, 2, 3}));
@@ -182,7 +205,7 @@ TEST(EmblemFile, WrittenFileReadsBackAsTheSnappedPicture) {
   TempDir dir;
   Picture p(5, 3);
   for (size_t i = 0; i < p.pixels.size(); ++i) p.pixels[i] = static_cast<int32_t>(i * 0x0F1D37u & 0xFFFFFF);
-  writeEmblemFile(dir.file("r.zwp"), p, 5, 3);
+  writeEmblemFile(dir.file("r.zwp"), IfExists::Keep, p, 5, 3);
   const auto e = readEmblemFile(dir.file("r.zwp"));
   ASSERT_TRUE(e);
   for (size_t i = 0; i < p.pixels.size(); ++i) {

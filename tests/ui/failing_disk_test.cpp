@@ -35,7 +35,7 @@ TEST(FullDisk, SavesFailCleanlyAndTheNextSaveWorks) {
   test::Harness h;
   const SmallDisk disk(h.file("small"));
   if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
-  writeBmp24File(h.file("big.bmp"), Picture(128, 128, colourOf(1, 2, 3)));
+  writeBmp24File(h.file("big.bmp"), IfExists::Keep, Picture(128, 128, colourOf(1, 2, 3)));
   ASSERT_TRUE(h.click("big.bmp"));
   const Picture preview = h.form->picbmp->picture();
   test::writeBytes(h.file("small/old.zwp"), {4, 5, 6});

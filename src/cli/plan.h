@@ -1,0 +1,26 @@
+// Planning a batch before anything is written: which output each input gets,
+// and which inputs must be skipped so that the run can never overwrite one of
+// its own inputs or a result it wrote earlier.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zwp::cli {
+
+enum class Target { ByExtension, Emblem, Bitmap };
+
+struct Job {
+  std::string input;
+  std::string output;
+  Target target = Target::ByExtension;
+  std::string skip;  // why the job does not run, in German; empty when it runs
+};
+
+// One job per input, in order. Without force an existing output is skipped;
+// with force it is replaced, unless it is one of the batch's inputs (the same
+// file by device and inode, or the same path) or the output of an earlier job.
+std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::string& outputDir, Target forced,
+                           bool force);
+
+}  // namespace zwp::cli

@@ -1,0 +1,242 @@
+#include "core/file_writer.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "core/error.h"
+#include "support/test_files.h"
+
+namespace zwp {
+namespace {
+
+using test::readBytes;
+using test::TempDir;
+using test::writeBytes;
+
+int errorNumberOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+mode_t modeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+void put(FileWriter& w, const std::vector<uint8_t>& bytes) { w.write(bytes.data(), bytes.size()); }
+
+// Every case runs with unnamed files and with the hidden named file that
+// stands in where unnamed files are not to be had.
+class FileWriterTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { allowUnnamedFiles(GetParam()); }
+  void TearDown() override { allowUnnamedFiles(true); }
+};
+INSTANTIATE_TEST_SUITE_P(Both, FileWriterTest, ::testing::Values(true, false),
+                         [](const auto& param) { return param.param ? "Unnamed" : "Named"; });
+
+TEST_P(FileWriterTest, NothingNamedAppearsUntilCommitAndFailuresLeaveNothing) {
+  TempDir dir;
+  const std::string target = dir.file("out.zwp");
+  writeBytes(target, std::vector<uint8_t>(100, 7));
+  {
+    FileWriter w(target, IfExists::Replace);
+    put(w, std::vector<uint8_t>(200000, 1));
+    w.finish();
+    EXPECT_EQ(readBytes(target).size(), 100u) << "old file stays until commit";
+    if (GetParam()) {
+      EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.zwp"}) << "no name while writing";
+    }
+    w.commit();
+  }
+  EXPECT_EQ(readBytes(target), std::vector<uint8_t>(200000, 1));
+  {
+    FileWriter abandoned(target, IfExists::Replace);
+    put(abandoned, {5, 5});
+  }
+  {
+    FileWriter fresh(dir.file("new.zwp"), IfExists::Keep);
+    put(fresh, {5, 5});
+  }
+  EXPECT_EQ(readBytes(target).size(), 200000u);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.zwp"});
+}
+
+TEST_P(FileWriterTest, BadTargetsFailWithClearNumbers) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.file("adir"));
+  writeBytes(dir.file("afile"), {1});
+  const struct {
+    std::string target;
+    IfExists ifExists;
+    int number;
+  } cases[] = {{dir.file("missing/x.zwp"), IfExists::Replace, err::PathNotFound},
+               {dir.file("afile/x.zwp"), IfExists::Replace, err::PathNotFound},
+               {dir.file("adir"), IfExists::Replace, err::PathFileAccess},
+               {dir.file("adir/"), IfExists::Replace, err::PathFileAccess},
+               {dir.file("afile"), IfExists::Keep, err::PathFileAccess},
+               {"", IfExists::Replace, err::FileNotFound}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(errorNumberOf([&] { FileWriter w(c.target, c.ifExists); }), c.number) << c.target;
+  }
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"adir", "afile"}));
+  EXPECT_EQ(readBytes(dir.file("afile")), std::vector<uint8_t>{1});
+}
+
+TEST_P(FileWriterTest, CreatingNeverReplacesAFileThatAppearedMeanwhile) {
+  TempDir dir;
+  const std::string target = dir.file("race.zwp");
+  FileWriter w(target, IfExists::Keep);
+  put(w, {1, 2, 3});
+  writeBytes(target, {9});  // another program was quicker
+  EXPECT_EQ(errorNumberOf([&] { w.commit(); }), err::PathFileAccess);
+  EXPECT_EQ(readBytes(target), std::vector<uint8_t>{9});
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"race.zwp"});
+}
+
+TEST_P(FileWriterTest, ExclusiveCreateUnderARealRace) {
+  TempDir dir;
+  for (int round = 0; round < 200; ++round) {
+    const std::string target = dir.file("r" + std::to_string(round) + ".zwp");
+    std::atomic<int> ready{0};
+    std::atomic<int> wins{0};
+    auto racer = [&](uint8_t value) {
+      ready.fetch_add(1);
+      while (ready.load() < 2) {
+      }
+      try {
+        FileWriter w(target, IfExists::Keep);
+        put(w, std::vector<uint8_t>(64, value));
+        w.commit();
+        wins.fetch_add(value);
+      } catch (const Error&) {
+      }
+    };
+    std::thread a(racer, uint8_t{1}), b(racer, uint8_t{2});
+    a.join();
+    b.join();
+    ASSERT_TRUE(wins == 1 || wins == 2) << "round " << round << ": " << wins << " winners";
+    EXPECT_EQ(readBytes(target), std::vector<uint8_t>(64, static_cast<uint8_t>(wins.load())));
+  }
+  EXPECT_EQ(dir.entries().size(), 200u) << "no temporary file left";
+}
+
+TEST_P(FileWriterTest, PermissionsNeverLoosenAndLoseSetIdBits) {
+  TempDir dir;
+  const mode_t oldUmask = ::umask(022);
+  struct Case {
+    const char* name;
+    mode_t before;  // 0: no file there
+    mode_t after;
+  };
+  const Case cases[] = {{"new", 0, 0644},           {"private", 0600, 0600}, {"group", 0640, 0640},
+                        {"setid", 06755, 0755},     {"sticky", 01666, 0666}, {"readonly", 0444, 0444}};
+  for (const Case& c : cases) {
+    const std::string target = dir.file(c.name);
+    if (c.before != 0) {
+      writeBytes(target, {0});
+      ASSERT_EQ(::chmod(target.c_str(), c.before), 0);
+    }
+    FileWriter w(target, IfExists::Replace);
+    put(w, std::vector<uint8_t>(10, 1));
+    w.finish();
+    for (const std::string& name : dir.entries()) {
+      if (name.starts_with(".zwp-")) {
+        EXPECT_EQ(modeOf(dir.file(name)) & ~c.after, 0u) << c.name << " while writing";
+      }
+    }
+    w.commit();
+    EXPECT_EQ(modeOf(target), c.after) << c.name;
+  }
+  ::umask(077);
+  FileWriter w(dir.file("under077"), IfExists::Keep);
+  w.commit();
+  EXPECT_EQ(modeOf(dir.file("under077")), 0600u);
+  ::umask(oldUmask);
+}
+
+TEST_P(FileWriterTest, ASymlinkAtTheTargetIsReplacedAndItsTargetKept) {
+  TempDir dir;
+  writeBytes(dir.file("real.zwp"), {4, 2});
+  ASSERT_EQ(::chmod(dir.file("real.zwp").c_str(), 04755), 0);
+  std::filesystem::create_symlink(dir.file("real.zwp"), dir.file("link.zwp"));
+  FileWriter w(dir.file("link.zwp"), IfExists::Replace);
+  put(w, {1});
+  w.commit();
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.file("link.zwp")));
+  EXPECT_EQ(readBytes(dir.file("link.zwp")), std::vector<uint8_t>{1});
+  EXPECT_EQ(modeOf(dir.file("link.zwp")) & 07000, 0u) << "never taken from the link's target";
+  EXPECT_EQ(readBytes(dir.file("real.zwp")), (std::vector<uint8_t>{4, 2}));
+  EXPECT_EQ(modeOf(dir.file("real.zwp")), 04755u);
+}
+
+// A writer in a child process that is stopped half-way, by a signal or by the
+// file size limit, leaves nothing behind.
+TEST_P(FileWriterTest, AWriterStoppedMidFileLeavesNothing) {
+  std::vector<int> stops = {SIGTERM, SIGINT, SIGXFSZ};
+  if (GetParam()) stops.push_back(SIGKILL);  // only a file without a name survives even that
+  for (const int stop : stops) {
+    TempDir dir;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (stop == SIGXFSZ) {
+        const struct rlimit limit = {100000, 100000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      FileWriter w(dir.file("big.zwp"), IfExists::Keep);
+      const std::vector<uint8_t> chunk(65536, 3);
+      for (int i = 0; i < 4; ++i) w.write(chunk.data(), chunk.size());
+      w.finish();
+      (void)!::write(ready[1], "x", 1);
+      ::pause();
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    if (stop != SIGXFSZ) {
+      ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+      ::kill(child, stop);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(ready[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == stop) << "signal " << stop << ", status " << status;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{}) << "signal " << stop;
+  }
+}
+
+TEST(SyncFileSystems, MakesManyFilesDurableBeforeTheyAreNamed) {
+  TempDir dir;
+  std::vector<std::unique_ptr<FileWriter>> files;
+  std::vector<FileWriter*> pointers;
+  for (int i = 0; i < 20; ++i) {
+    files.push_back(std::make_unique<FileWriter>(dir.file("f" + std::to_string(i)), IfExists::Keep));
+    put(*files.back(), {static_cast<uint8_t>(i)});
+    pointers.push_back(files.back().get());
+  }
+  syncFileSystems(pointers);
+  EXPECT_EQ(dir.entries().size(), 0u);
+  for (FileWriter* f : pointers) f->publish();
+  syncFileSystems(pointers);
+  EXPECT_EQ(dir.entries().size(), 20u);
+  EXPECT_EQ(readBytes(dir.file("f7")), std::vector<uint8_t>{7});
+}
+
+}  // namespace
+}  // namespace zwp
