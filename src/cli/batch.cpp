@@ -1,23 +1,17 @@
 #include "cli/batch.h"
 
-#include <sys/resource.h>
+#include "cli/convert_jobs.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <ostream>
-#include <system_error>
-#include <thread>
 
 #include "bitmap/bitmap_probe.h"
-#include "bitmap/bmp_writer.h"
 #include "codec/emblem_file.h"
 #include "convert/load.h"
 #include "core/error.h"
-#include "core/file_writer.h"
 
 namespace zwp::cli {
 
@@ -27,8 +21,6 @@ constexpr const char* kProgram = "zwpconv";
 constexpr const char* kEmblemKind = "Zorbel Wappen";
 // More files than this get a progress line when it goes to a terminal.
 constexpr size_t kProgressFrom = 3;
-constexpr size_t kMaxWorkers = 4;
-constexpr size_t kMaxFilesPerSync = 256;
 
 const char* const kHelp =
     "Aufruf: zwpconv [OPTIONEN] DATEI...\n"
@@ -89,105 +81,6 @@ bool describe(const Job& job, std::ostream& out, std::ostream& err) {
   } catch (const std::exception& e) {
     return fail(err, job.input, e.what());
   }
-}
-
-// What converting one job leaves for publishing: a complete file that has no
-// name yet, or why there is none.
-struct Outcome {
-  std::unique_ptr<FileWriter> file;
-  std::string failure;
-};
-
-Outcome convertOne(const Job& job, IfExists ifExists) {
-  Outcome o;
-  try {
-    Refusal why = Refusal::None;
-    if (job.target == Target::Emblem) {
-      const auto bitmap = loadBitmapForPreview(job.input, &why);
-      if (bitmap) {
-        o.file = std::make_unique<FileWriter>(job.output, ifExists);
-        writeEmblem(*o.file, bitmap->picture, bitmap->width, bitmap->height);
-      }
-    } else {
-      const auto emblem = loadEmblemForPreview(job.input, &why);
-      if (emblem) {
-        const std::vector<uint8_t> bytes = encodeBmp24(emblem->picture);
-        o.file = std::make_unique<FileWriter>(job.output, ifExists);
-        o.file->write(bytes.data(), bytes.size());
-      }
-    }
-    if (o.file) o.file->finish();
-    if (why != Refusal::None) o.failure = "abgelehnt: " + refusalText(why);
-  } catch (const std::exception& e) {
-    o.file.reset();
-    o.failure = e.what();
-  }
-  return o;
-}
-
-// Converts jobs [first, last) on every core.
-void convertAll(const std::vector<Job>& jobs, size_t first, size_t last, IfExists ifExists,
-                std::vector<Outcome>& outcomes) {
-  std::atomic<size_t> next{first};
-  auto work = [&] {
-    for (size_t i = next++; i < last; i = next++) {
-      if (jobs[i].skip.empty()) outcomes[i] = convertOne(jobs[i], ifExists);
-    }
-  };
-  const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers);
-  std::vector<std::thread> helpers;
-  try {
-    for (size_t n = 1; n < std::min(cores, last - first); ++n) helpers.emplace_back(work);
-  } catch (const std::system_error&) {
-    // No more threads to be had: the ones running share the work.
-  }
-  work();
-  for (std::thread& t : helpers) t.join();
-}
-
-// Makes the files of [first, last) durable with one sync per file system and
-// only then gives them their names, so that a crash at any moment leaves
-// either no file or a complete one under each name.
-void publishAll(std::vector<Outcome>& outcomes, size_t first, size_t last) {
-  auto failAll = [&](const std::string& why) {
-    for (size_t i = first; i < last; ++i) {
-      if (outcomes[i].file) outcomes[i] = {nullptr, why};
-    }
-  };
-  std::vector<FileWriter*> files;
-  for (size_t i = first; i < last; ++i) {
-    if (outcomes[i].file) files.push_back(outcomes[i].file.get());
-  }
-  try {
-    syncFileSystems(files);
-  } catch (const Error& e) {
-    return failAll(e.description());
-  }
-  for (size_t i = first; i < last; ++i) {
-    if (!outcomes[i].file) continue;
-    try {
-      outcomes[i].file->publish();
-    } catch (const Error& e) {
-      outcomes[i] = {nullptr, e.description()};
-    }
-  }
-  files.clear();
-  for (size_t i = first; i < last; ++i) {
-    if (outcomes[i].file) files.push_back(outcomes[i].file.get());
-  }
-  try {
-    syncFileSystems(files);  // the new names, too
-  } catch (const Error& e) {
-    failAll(e.description());
-  }
-}
-
-// How many files may wait for their sync at once: each holds two descriptors.
-size_t filesPerSync() {
-  struct rlimit limit {};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kMaxFilesPerSync;
-  const rlim_t spare = limit.rlim_cur > 64 ? (limit.rlim_cur - 64) / 2 : 1;
-  return static_cast<size_t>(std::clamp<rlim_t>(spare, 1, kMaxFilesPerSync));
 }
 
 }  // namespace
@@ -273,26 +166,15 @@ int run(const Options& options, std::ostream& out, std::ostream& err, bool progr
   if (options.info) {
     for (const Job& job : jobs) failed += describe(job, out, err) ? 0 : 1;
   } else {
-    const IfExists ifExists = options.force ? IfExists::Replace : IfExists::Keep;
-    const size_t step = filesPerSync();
-    std::vector<Outcome> outcomes(total);
-    for (size_t first = 0; first < total; first += step) {
-      const size_t last = std::min(total, first + step);
-      convertAll(jobs, first, last, ifExists, outcomes);
-      publishAll(outcomes, first, last);
-      for (size_t i = first; i < last; ++i) {
-        if (showProgress) err << '\r' << (i + 1) << '/' << total << std::flush;
-        const Job& job = jobs[i];
-        if (!job.skip.empty()) {
-          failed += !fail(err, job.input, job.skip);
-        } else if (!outcomes[i].file) {
-          failed += !fail(err, job.input, outcomes[i].failure);
-        } else {
-          out << job.input << " -> " << job.output << '\n';
-        }
-        outcomes[i] = {};
+    convertJobs(jobs, options.force ? IfExists::Replace : IfExists::Keep, [&](size_t i, const std::string& failure) {
+      if (showProgress) err << '\r' << (i + 1) << '/' << total << std::flush;
+      const Job& job = jobs[i];
+      if (!failure.empty()) {
+        failed += !fail(err, job.input, failure);
+      } else {
+        out << job.input << " -> " << job.output << '\n';
       }
-    }
+    });
   }
   if (showProgress) err << '\n';
   if (!flushed(out, err)) return kSomeFailed;

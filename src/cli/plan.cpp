@@ -2,10 +2,11 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <unordered_map>
 
 namespace zwp::cli {
 
@@ -32,21 +33,29 @@ std::string outputOf(const std::string& input, const std::string& outputDir, Tar
   return (dir / (in.stem().string() + (target == Target::Emblem ? ".zwp" : ".bmp"))).string();
 }
 
-// Where a file is or would be: the same place for every spelling of its path
-// and through symlinked directories.
-std::string placeOf(const std::string& path) {
-  std::error_code ec;
-  fs::path place = fs::weakly_canonical(fs::absolute(path, ec), ec);
-  if (ec) place = fs::absolute(path, ec).lexically_normal();
-  return place.string();
-}
+// Where a file is or would be: its folder with every link and every "." and
+// ".." resolved, and its name. Folders are resolved once each.
+class Places {
+ public:
+  std::string of(const std::string& path) {
+    const fs::path p(path);
+    const std::string dir = p.parent_path().string();
+    auto [it, fresh] = folders_.try_emplace(dir);
+    if (fresh) {
+      std::error_code ec;
+      const fs::path absolute = fs::absolute(dir.empty() ? fs::path(".") : fs::path(dir), ec);
+      fs::path resolved = fs::weakly_canonical(absolute, ec);
+      it->second = (ec ? absolute.lexically_normal() : resolved).string();
+    }
+    return (fs::path(it->second) / p.filename()).string();
+  }
 
-struct Identity {
-  dev_t device;
-  ino_t inode;
-  bool operator==(const Identity&) const = default;
+ private:
+  std::unordered_map<std::string, std::string> folders_;
 };
 
+// The file a path leads to, links followed.
+using Identity = std::pair<dev_t, ino_t>;
 std::optional<Identity> identityOf(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
@@ -58,32 +67,25 @@ bool exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-struct Input {
-  std::string place;
-  std::optional<Identity> identity;
-};
-
 }  // namespace
 
 std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::string& outputDir, Target forced,
                            bool force) {
-  std::vector<Input> known;
-  known.reserve(inputs.size());
-  for (const std::string& input : inputs) known.push_back({placeOf(input), identityOf(input)});
-  // The input a place or a file belongs to, if any.
-  auto inputAt = [&](const std::string& place, const std::optional<Identity>& identity) -> const std::string* {
-    for (size_t i = 0; i < inputs.size(); ++i) {
-      if (known[i].place == place || (identity && known[i].identity == identity)) return &inputs[i];
-    }
-    return nullptr;
-  };
+  Places places;
+  // The first input at each place and for each file.
+  std::unordered_map<std::string, size_t> inputAtPlace;
+  std::map<Identity, size_t> inputOfFile;
+  std::vector<std::string> inputPlaces;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    inputPlaces.push_back(places.of(inputs[i]));
+    inputAtPlace.try_emplace(inputPlaces.back(), i);
+    if (const auto id = identityOf(inputs[i])) inputOfFile.try_emplace(*id, i);
+  }
+  // The input whose job writes each output place.
+  std::unordered_map<std::string, size_t> writerOf;
 
   std::vector<Job> jobs;
-  struct Claim {
-    std::string place;  // of an output an earlier job writes
-    std::string input;  // that job's input
-  };
-  std::vector<Claim> claimed;
+  jobs.reserve(inputs.size());
   for (size_t i = 0; i < inputs.size(); ++i) {
     Job job;
     job.input = inputs[i];
@@ -94,25 +96,27 @@ std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::st
       continue;
     }
     job.output = outputOf(job.input, outputDir, job.target);
-    const std::string place = placeOf(job.output);
-    const auto twin = std::find_if(known.begin(), known.begin() + static_cast<std::ptrdiff_t>(i),
-                                   [&](const Input& k) { return k.place == known[i].place; });
-    const std::string* outputIsInput = inputAt(place, identityOf(job.output));
-    const auto earlier =
-        std::find_if(claimed.begin(), claimed.end(), [&](const Claim& c) { return c.place == place; });
+    const std::string place = places.of(job.output);
+    std::optional<size_t> outputIsInput;
+    if (const auto at = inputAtPlace.find(place); at != inputAtPlace.end()) outputIsInput = at->second;
+    if (const auto id = identityOf(job.output); id && !outputIsInput) {
+      if (const auto of = inputOfFile.find(*id); of != inputOfFile.end()) outputIsInput = of->second;
+    }
+    const size_t first = inputAtPlace.at(inputPlaces[i]);
+    const auto earlier = writerOf.find(place);
 
-    if (twin != known.begin() + static_cast<std::ptrdiff_t>(i)) {
-      job.skip = "übersprungen, dieselbe Datei wie " + inputs[static_cast<size_t>(twin - known.begin())];
-    } else if (outputIsInput == &inputs[i]) {
+    if (first != i) {
+      job.skip = "übersprungen, dieselbe Datei wie " + inputs[first];
+    } else if (outputIsInput == i) {
       job.skip = "Ziel wäre die Eingabedatei selbst";
     } else if (outputIsInput) {
-      job.skip = "übersprungen, Ziel " + job.output + " ist selbst eine Eingabe (" + *outputIsInput + ")";
-    } else if (earlier != claimed.end()) {
-      job.skip = "übersprungen, Ziel " + job.output + " entsteht schon aus " + earlier->input;
+      job.skip = "übersprungen, Ziel " + job.output + " ist selbst eine Eingabe (" + inputs[*outputIsInput] + ")";
+    } else if (earlier != writerOf.end()) {
+      job.skip = "übersprungen, Ziel " + job.output + " entsteht schon aus " + inputs[earlier->second];
     } else if (!force && exists(job.output)) {
       job.skip = "übersprungen, " + job.output + " existiert bereits (mit -f ersetzen)";
     }
-    if (job.skip.empty()) claimed.push_back({place, job.input});
+    if (job.skip.empty()) writerOf.emplace(place, i);
     jobs.push_back(std::move(job));
   }
   return jobs;

@@ -4,6 +4,12 @@
 
 #include <filesystem>
 #include <sstream>
+#include <thread>
+#include <atomic>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/wait.h>
+#include <cstdlib>
 
 #include "bitmap/bmp_reader.h"
 #include "codec/emblem_file.h"
@@ -104,13 +110,14 @@ TEST(Zwpconv, UsageErrorsExitWithTwo) {
   test::writeBytes(d.file("a.bmp"), smallBmp());
   const std::vector<std::vector<std::string>> bad = {
       {}, {"--bogus", d.file("a.bmp")}, {"--to", "png", d.file("a.bmp")}, {d.file("a.bmp"), "-o"},
-      {"-o", d.file("nowhere"), d.file("a.bmp")}, {"--to"}, {"-f"}};
+      {"-o", d.file("nowhere"), d.file("a.bmp")}, {"-o", d.file("a.bmp"), d.file("a.bmp")}, {"--to"}, {"-f"}};
   for (const auto& args : bad) {
     const Result r = zwpconv(args);
     EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
     EXPECT_NE(r.err.find("Aufruf: zwpconv"), std::string::npos);
   }
   EXPECT_EQ(d.entries(), std::vector<std::string>{"a.bmp"});
+  EXPECT_NE(zwpconv({"-o", d.file("a.bmp"), d.file("a.bmp")}).err.find("a.bmp ist kein Verzeichnis"), std::string::npos);
 
   const Result help = zwpconv({"--help"});
   EXPECT_EQ(help.status, 0);
@@ -132,6 +139,63 @@ TEST(Zwpconv, ProgressGoesToATerminalForLongerBatches) {
   EXPECT_EQ(zwpconv({"-f", files[0], files[1]}, true).err, "") << "short batches stay quiet";
   files.insert(files.begin(), "-f");
   EXPECT_EQ(zwpconv(files, false).err, "") << "no progress line when stderr is no terminal";
+}
+
+// What zwpconv prints is its result: output that cannot be written fails the run.
+TEST(Zwpconv, ResultsThatCannotBeWrittenAreAFailure) {
+  TempDir d;
+  test::writeBytes(d.file("a.bmp"), smallBmp());
+  for (const std::string& args : std::vector<std::string>{"--help", "--version", "--info " + d.file("a.bmp"), d.file("a.bmp")}) {
+    const std::string command = std::string(ZWPCONV) + " " + args + " >/dev/full 2>" + d.file("err.txt");
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << args << ": " << status;
+    const auto said = test::readBytes(d.file("err.txt"));
+    EXPECT_NE(std::string(said.begin(), said.end()).find("Ausgabe konnte nicht geschrieben werden"), std::string::npos);
+  }
+}
+
+// Two runs racing for the same new output: exactly one of them writes it.
+TEST(Zwpconv, TwoRunsNeverBothCreateTheSameFile) {
+  TempDir d;
+  test::writeBytes(d.file("a.bmp"), smallBmp(24, 2));
+  test::writeBytes(d.file("b.bmp"), smallBmp(24, 3));
+  std::filesystem::create_directory(d.file("one"));
+  std::filesystem::create_directory(d.file("two"));
+  std::filesystem::copy(d.file("a.bmp"), d.file("one/x.bmp"));
+  std::filesystem::copy(d.file("b.bmp"), d.file("two/x.bmp"));
+  for (int round = 0; round < 50; ++round) {
+    const std::string out = d.file("out" + std::to_string(round));
+    std::filesystem::create_directory(out);
+    int statusOne = -1, statusTwo = -1;
+    std::thread first([&] { statusOne = zwpconv({"-o", out, d.file("one/x.bmp")}).status; });
+    statusTwo = zwpconv({"-o", out, d.file("two/x.bmp")}).status;
+    first.join();
+    ASSERT_EQ(statusOne + statusTwo, 1) << "round " << round;
+    EXPECT_EQ(test::readBytes(out + "/x.zwp").size(), 280u + (statusOne == 0 ? 8 : 12));
+  }
+}
+
+// The picture is checked and decoded from one reading of the file, so a file
+// swapped for a larger one at any moment is either refused or read whole.
+TEST(Zwpconv, ASwappedFileNeverGetsPastTheSizeLimit) {
+  TempDir d;
+  test::writeBytes(d.file("in.bmp"), smallBmp(24, 2));
+  test::writeBytes(d.file("other"), smallBmp(24, 200));
+  std::atomic<bool> stop{false};
+  std::thread swapper([&] {
+    while (!stop) ::renameat2(AT_FDCWD, d.file("in.bmp").c_str(), AT_FDCWD, d.file("other").c_str(), RENAME_EXCHANGE);
+  });
+  int converted = 0;
+  for (int round = 0; round < 400; ++round) {
+    if (zwpconv({"-f", d.file("in.bmp")}).status != 0) continue;
+    ++converted;
+    const auto emblem = readEmblemFile(d.file("in.zwp"));
+    ASSERT_TRUE(emblem);
+    ASSERT_EQ(emblem->header.Width, 2) << "round " << round;
+  }
+  stop = true;
+  swapper.join();
+  EXPECT_GT(converted, 0);
 }
 
 }  // namespace

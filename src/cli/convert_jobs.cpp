@@ -1,0 +1,196 @@
+#include "cli/convert_jobs.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "bitmap/bmp_writer.h"
+#include "codec/emblem_file.h"
+#include "convert/load.h"
+#include "core/error.h"
+
+namespace zwp::cli {
+
+namespace {
+
+constexpr size_t kMaxWorkers = 4;
+constexpr size_t kMaxFilesPerSync = 256;
+
+// What converting one job leaves for publishing: a complete file that has no
+// name yet, or why there is none.
+struct Outcome {
+  std::unique_ptr<FileWriter> file;
+  std::string failure;
+};
+
+Outcome convertOne(const Job& job, IfExists ifExists) {
+  Outcome o;
+  try {
+    Refusal why = Refusal::None;
+    if (job.target == Target::Emblem) {
+      const auto bitmap = loadBitmapForPreview(job.input, &why);
+      if (bitmap) {
+        o.file = std::make_unique<FileWriter>(job.output, ifExists);
+        writeEmblem(*o.file, bitmap->picture, bitmap->width, bitmap->height);
+      }
+    } else {
+      const auto emblem = loadEmblemForPreview(job.input, &why);
+      if (emblem) {
+        const std::vector<uint8_t> bytes = encodeBmp24(emblem->picture);
+        o.file = std::make_unique<FileWriter>(job.output, ifExists);
+        o.file->write(bytes.data(), bytes.size());
+      }
+    }
+    if (o.file) o.file->finish();
+    if (why != Refusal::None) o.failure = "abgelehnt: " + refusalText(why);
+  } catch (const std::exception& e) {
+    o.file.reset();
+    o.failure = e.what();
+  }
+  return o;
+}
+
+// Threads that convert jobs in order, at most `window` jobs ahead of the
+// last one released, so that the files waiting for their sync stay few.
+class Workers {
+ public:
+  Workers(const std::vector<Job>& jobs, IfExists ifExists, size_t window)
+      : jobs_(jobs), ifExists_(ifExists), window_(window), outcomes_(jobs.size()), done_(jobs.size(), false) {
+    const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers);
+    try {
+      for (size_t n = 0; n < std::min(cores, jobs.size()); ++n) threads_.emplace_back([this] { work(); });
+    } catch (const std::system_error&) {
+      // No more threads to be had: those running share the work, or the caller does it.
+    }
+  }
+  ~Workers() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+  Workers(const Workers&) = delete;
+  Workers& operator=(const Workers&) = delete;
+
+  // The outcome of job i, once it is there.
+  Outcome& await(size_t i) {
+    std::unique_lock lock(mutex_);
+    if (threads_.empty() && !done_[i]) {
+      outcomes_[i] = convertNow(i);
+      done_[i] = true;
+    }
+    changed_.wait(lock, [&] { return bool(done_[i]); });
+    return outcomes_[i];
+  }
+
+  // Jobs before `end` are reported; their places in the window are free.
+  void release(size_t end) {
+    {
+      std::lock_guard lock(mutex_);
+      released_ = end;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  Outcome convertNow(size_t i) const { return jobs_[i].skip.empty() ? convertOne(jobs_[i], ifExists_) : Outcome{}; }
+
+  void work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return stopping_ || next_ >= jobs_.size() || next_ < released_ + window_; });
+      if (stopping_ || next_ >= jobs_.size()) return;
+      const size_t i = next_++;
+      lock.unlock();
+      Outcome outcome = convertNow(i);
+      lock.lock();
+      outcomes_[i] = std::move(outcome);
+      done_[i] = true;
+      changed_.notify_all();
+    }
+  }
+
+  const std::vector<Job>& jobs_;
+  const IfExists ifExists_;
+  const size_t window_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  size_t next_ = 0;
+  size_t released_ = 0;
+  bool stopping_ = false;
+  std::vector<Outcome> outcomes_;
+  std::vector<bool> done_;
+  std::vector<std::thread> threads_;
+};
+
+// Makes the files of a group durable with one sync per file system and only
+// then gives them their names, so that a crash at any moment leaves either no
+// file or a complete one under each name. The names are made durable too.
+void publishGroup(const std::vector<Outcome*>& group) {
+  auto files = [&] {
+    std::vector<FileWriter*> open;
+    for (Outcome* o : group) {
+      if (o->file) open.push_back(o->file.get());
+    }
+    return open;
+  };
+  auto failAll = [&](const Error& e) {
+    for (Outcome* o : group) {
+      if (o->file) *o = {nullptr, e.description()};
+    }
+  };
+  try {
+    syncFileSystems(files());
+  } catch (const Error& e) {
+    return failAll(e);
+  }
+  for (Outcome* o : group) {
+    try {
+      if (o->file) o->file->publish();
+    } catch (const Error& e) {
+      *o = {nullptr, e.description()};
+    }
+  }
+  try {
+    syncFileSystems(files());
+  } catch (const Error& e) {
+    failAll(e);
+  }
+}
+
+// How many files may wait for their sync at once: each holds two descriptors.
+size_t filesPerSync() {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kMaxFilesPerSync;
+  const rlim_t spare = limit.rlim_cur > 64 ? (limit.rlim_cur - 64) / 4 : 1;
+  return static_cast<size_t>(std::clamp<rlim_t>(spare, 1, kMaxFilesPerSync));
+}
+
+}  // namespace
+
+void convertJobs(const std::vector<Job>& jobs, IfExists ifExists, const JobReport& report) {
+  const size_t step = filesPerSync();
+  // While one group is published, the workers convert the next.
+  Workers workers(jobs, ifExists, 2 * step);
+  for (size_t first = 0; first < jobs.size(); first += step) {
+    const size_t last = std::min(jobs.size(), first + step);
+    std::vector<Outcome*> group;
+    for (size_t i = first; i < last; ++i) group.push_back(&workers.await(i));
+    publishGroup(group);
+    for (size_t i = first; i < last; ++i) {
+      Outcome& o = *group[i - first];
+      report(i, !jobs[i].skip.empty() ? jobs[i].skip : o.file ? std::string() : o.failure);
+      o = {};
+    }
+    workers.release(last);
+  }
+}
+
+}  // namespace zwp::cli
