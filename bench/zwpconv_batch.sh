@@ -3,6 +3,9 @@
 # ImageMagick's mogrify converting the same BMPs in one process. Runs of the
 # three commands are interleaved so that they share the machine's state; every
 # exit status is checked. Prints medians and the ratios against mogrify.
+# Outputs are kept until all runs of a size are done, and the benchmark waits
+# after deleting: ext4 skips inodes freed in the last 30 s one by one when it
+# allocates, which would slow whichever command ran right after a deletion.
 # Usage: bench/zwpconv_batch.sh build-bench/src/cli/zwpconv [RUNS] [FILES...]
 #   e.g. bench/zwpconv_batch.sh build-bench/src/cli/zwpconv 7 1000 10000
 set -eu
@@ -25,7 +28,8 @@ ms() {
 }
 
 for count in "${counts[@]}"; do
-  rm -rf "$work/in"
+  rm -rf "$work"/*
+  sleep 31
   mkdir -p "$work/in"
   /usr/bin/python3 - "$work/in" "$count" <<'PY'
 import struct, sys
@@ -39,13 +43,13 @@ for n in range(int(sys.argv[2])):
 PY
   to_zwp=() to_bmp=() mog=()
   cd "$work"
-  for _ in $(seq "$runs"); do
-    rm -rf zwp back im && mkdir zwp back im
-    to_zwp+=("$(ms "$zwpconv" -o zwp in/*.bmp)")
-    mog+=("$(ms mogrify -path im -format bmp in/*.bmp)")
-    to_bmp+=("$(ms "$zwpconv" -o back zwp/*.zwp)")
+  for r in $(seq "$runs"); do
+    mkdir "zwp$r" "back$r" "im$r"
+    to_zwp+=("$(ms "$zwpconv" -o "zwp$r" in/*.bmp)")
+    mog+=("$(ms mogrify -path "im$r" -format bmp in/*.bmp)")
+    to_bmp+=("$(ms "$zwpconv" -o "back$r" "zwp$r"/*.zwp)")
+    [ "$(ls "zwp$r" | wc -l)" -eq "$count" ] && [ "$(ls "back$r" | wc -l)" -eq "$count" ] || { echo "missing outputs" >&2; exit 1; }
   done
-  [ "$(ls zwp | wc -l)" -eq "$count" ] && [ "$(ls back | wc -l)" -eq "$count" ] || { echo "missing outputs" >&2; exit 1; }
   cd - >/dev/null
   z=$(printf '%s\n' "${to_zwp[@]}" | median)
   b=$(printf '%s\n' "${to_bmp[@]}" | median)

@@ -82,7 +82,7 @@ void Form1::Fildatei_Click() {
 // Everything is read and decoded before anything on screen changes, so a
 // failure or refusal leaves the previous picture, labels and sizes in place.
 void Form1::showBitmap(const QString& path) {
-  const auto loaded = loadBitmapForPreview(filePath(path));
+  auto loaded = loadBitmapForPreview(filePath(path));
   if (!loaded) return;
   lblbreite->setText(text::kWidthLoaded + QString::number(loaded->width));
   lblhöhe->setText(text::kHeightLoaded + QString::number(loaded->height));
@@ -90,12 +90,12 @@ void Form1::showBitmap(const QString& path) {
   ImgHeight = loaded->height;
   EmblemHeader.Width = loaded->width;
   EmblemHeader.Height = loaded->height;
-  picbmp->setPicture(loaded->picture);
+  picbmp->setPicture(std::move(loaded->picture));
   picbmp->setLeft(kPreviewLeft);
 }
 
 void Form1::showEmblem(const QString& path) {
-  const auto emblem = loadEmblemForPreview(filePath(path));
+  auto emblem = loadEmblemForPreview(filePath(path));
   if (!emblem) return;
   lblbreite->setText(text::kWidthLoaded + QString::number(emblem->header.Width));
   lblhöhe->setText(text::kHeightLoaded + QString::number(emblem->header.Height));
@@ -104,7 +104,7 @@ void Form1::showEmblem(const QString& path) {
   EmblemHeader = emblem->header;
   picbmp->setLeft(kPreviewLeft);
   picbmp->hide();
-  picbmp->setPicture(emblem->picture);
+  picbmp->setPicture(std::move(emblem->picture));
   picbmp->show();
 }
 

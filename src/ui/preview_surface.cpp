@@ -24,11 +24,20 @@ void PreviewSurface::setPixel(int x, int y, int32_t colour) {
   reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = toRgb(colour);
 }
 
-void PreviewSurface::setPicture(const Picture& picture) {
-  resizeSurface(picture.width, picture.height);
-  for (int y = 0; y < picture.height; ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
-    for (int x = 0; x < picture.width; ++x) line[x] = toRgb(picture.at(x, y));
+void PreviewSurface::setPicture(Picture picture) {
+  if (picture.pixels.empty()) {
+    resizeSurface(picture.width, picture.height);
+  } else {
+    // The picture's own storage becomes the image: each colour value is
+    // turned into the image's form in place, and nothing is copied.
+    auto* storage = new std::vector<int32_t>(std::move(picture.pixels));
+    for (int32_t& colour : *storage) colour = static_cast<int32_t>(toRgb(colour));
+    image_ = QImage(
+        reinterpret_cast<uchar*>(storage->data()), picture.width, picture.height,
+        static_cast<qsizetype>(picture.width) * 4, QImage::Format_RGB32,
+        [](void* owned) { delete static_cast<std::vector<int32_t>*>(owned); }, storage);
+    size_ = QSize(picture.width, picture.height);
+    resize(size_);
   }
   update();
 }

@@ -20,8 +20,9 @@ class PreviewSurface : public QWidget {
   int32_t pixel(int x, int y) const;
   void setPixel(int x, int y, int32_t colour);
 
-  // Shows a picture: the surface takes its size and its pixels.
-  void setPicture(const Picture& picture);
+  // Shows a picture: the surface takes its size and its pixels (and the
+  // picture's storage, when it is handed over).
+  void setPicture(Picture picture);
   // The surface's pixels as a picture of the surface's size.
   Picture picture() const;
 
