@@ -37,8 +37,9 @@ const char* const kHelp =
     "      --version       Versionsnummer anzeigen\n"
     "\n"
     "Bitmaps müssen 1, 4, 8, 16 oder 24 Bit pro Pixel haben und dürfen höchstens\n"
-    "128 × 128 Pixel groß sein. Dateien werden erst ersetzt, wenn sie vollständig\n"
-    "geschrieben sind.\n"
+    "128 × 128 Pixel groß sein. Jede Datei erscheint erst, wenn sie vollständig\n"
+    "geschrieben ist. Eingaben und Ergebnisse desselben Aufrufs werden nie\n"
+    "überschrieben, auch nicht mit -f.\n"
     "\n"
     "Rückgabewert: 0, wenn jede Datei umgewandelt wurde; 1, wenn mindestens eine\n"
     "abgelehnt, übersprungen oder nicht geschrieben wurde; 2 bei falschem Aufruf.\n";
