@@ -67,7 +67,8 @@ bool describe(const Job& job, std::ostream& out, std::ostream& err) {
   if (job.target == Target::ByExtension) return fail(err, job.input, job.skip);
   try {
     if (job.target == Target::Bitmap) {
-      MemoryReader head(readFilePrefix(job.input, kEmblemHeaderSize));
+      const std::vector<uint8_t> bytes = readFilePrefix(job.input, kEmblemHeaderSize);
+      MemoryReader head(bytes);
       EmblemHeader header;
       ReadEmblemHeader(head, header);
       if (!emblemHeaderUsable(header)) return fail(err, job.input, refusalText(Refusal::UnusableEmblem));

@@ -49,6 +49,8 @@ class FileReader final : public ByteSource {
 class MemoryReader final : public ByteSource {
  public:
   explicit MemoryReader(std::span<const uint8_t> data) : data_(data) {}
+  // The reader only borrows the bytes; a temporary would be gone before the first read.
+  explicit MemoryReader(std::vector<uint8_t>&&) = delete;
   size_t read(uint8_t* dst, size_t count) override;
 
  private:
