@@ -4,6 +4,7 @@
 
 #include "core/error.h"
 #include "support/test_files.h"
+#include "support/expect_error.h"
 
 namespace zwp {
 namespace {
@@ -82,12 +83,7 @@ TEST(ReadBitmapInfo, FieldsPastTheEndReadAsZero) {
 
 TEST(Probe, MissingFileIsAFileNotFoundError) {
   TempDir dir;
-  try {
-    IsBitmap(dir.file("none.bmp"));
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::FileNotFound);
-  }
+  EXPECT_ERROR(IsBitmap(dir.file("none.bmp")), err::FileNotFound);
 }
 
 }  // namespace

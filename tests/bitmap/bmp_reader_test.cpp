@@ -7,6 +7,7 @@
 #include "core/error.h"
 #include "support/bmp_builder.h"
 #include "support/test_files.h"
+#include "support/expect_error.h"
 
 namespace zwp {
 namespace {
@@ -33,12 +34,7 @@ BmpBuilder rle(uint16_t bits, int32_t width, int32_t height, std::vector<uint32_
 const std::vector<uint32_t> kRgbPalette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
 
 int refusal(const std::vector<uint8_t>& bytes) {
-  try {
-    decodeBmp(bytes);
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
+  return test::errorNumberOf([&] { decodeBmp(bytes); });
 }
 
 TEST(BmpDecoder, IndependentEncodersFilesDecodeToTheirSources) {

@@ -6,6 +6,7 @@
 
 #include "core/error.h"
 #include "support/test_files.h"
+#include "support/expect_error.h"
 
 namespace zwp {
 namespace {
@@ -77,12 +78,7 @@ TEST(EmblemWrite, PixelsBeyondThePictureArePureRed) {
 }
 
 TEST(EmblemWrite, AbsurdSizesAreAnOverflow) {
-  try {
-    written(Picture(), 100000, 100000);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::Overflow);
-  }
+  EXPECT_ERROR(written(Picture(), 100000, 100000), err::Overflow);
 }
 
 TEST(EmblemWrite, ReportsEachRowWithItsWords) {

@@ -7,23 +7,16 @@
 #include <filesystem>
 
 #include "core/error.h"
+#include "support/expect_error.h"
 #include "support/test_files.h"
 
 namespace zwp {
 namespace {
 
+using test::errorNumberOf;
 using test::readBytes;
 using test::TempDir;
 using test::writeBytes;
-
-int errorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 TEST(FileReader, ReadsForwardAndZeroFillsPastTheEnd) {
   TempDir dir;
