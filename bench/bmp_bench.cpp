@@ -16,7 +16,7 @@ namespace {
 std::string makeFile(int bits) {
   const std::string path = (std::filesystem::temp_directory_path() / ("zwp-bench-" + std::to_string(bits) + ".bmp")).string();
   zwp::Picture pic(128, 128);
-  for (size_t i = 0; i < pic.pixels.size(); ++i) pic.pixels[i] = static_cast<int32_t>((i * 2654435761u) & 0xFFFFFF);
+  for (size_t i = 0; i < pic.pixels().size(); ++i) pic.pixels()[i] = static_cast<int32_t>((i * 2654435761u) & 0xFFFFFF);
   std::vector<uint8_t> bytes;
   if (bits == 24) {
     bytes = zwp::encodeBmp24(pic);

@@ -20,7 +20,7 @@ const zwp::Picture& picture() {
   static const zwp::Picture p = [] {
     zwp::Picture pic(kSide, kSide);
     std::mt19937 rng(1);
-    for (auto& c : pic.pixels) c = static_cast<int32_t>(rng() & 0xFFFFFF);
+    for (auto& c : pic.pixels()) c = static_cast<int32_t>(rng() & 0xFFFFFF);
     return pic;
   }();
   return p;

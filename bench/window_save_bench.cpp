@@ -38,7 +38,7 @@ void EmblemSave128(benchmark::State& state) {
   const fs::path dir = fs::temp_directory_path() / "zwp-window-bench";
   fs::create_directories(dir);
   zwp::Picture picture(128, 128);
-  for (size_t i = 0; i < picture.pixels.size(); ++i) picture.pixels[i] = static_cast<int32_t>((i * 2654435761u) & 0xFFFFFF);
+  for (size_t i = 0; i < picture.pixels().size(); ++i) picture.pixels()[i] = static_cast<int32_t>((i * 2654435761u) & 0xFFFFFF);
   zwp::writeBmp24File((dir / "bench.bmp").string(), zwp::IfExists::Replace, picture);
 
   zwp::ui::Platform platform;

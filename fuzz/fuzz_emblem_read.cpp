@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto emblem = zwp::decodeEmblem(std::span<const uint8_t>(data, size));
   if (!emblem) return 0;
   const auto& p = emblem->picture;
-  if (p.width != emblem->header.Width || p.height != emblem->header.Height ||
-      p.pixels.size() != static_cast<size_t>(p.width) * static_cast<size_t>(p.height)) {
+  if (p.width() != emblem->header.Width || p.height() != emblem->header.Height ||
+      p.pixels().size() != static_cast<size_t>(p.width()) * static_cast<size_t>(p.height())) {
     std::abort();
   }
   return 0;

@@ -34,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!picture) return 0;
 
   const auto emblem = zwp::decodeEmblem(zwp::encodeEmblem(*picture));
-  if (!emblem || emblem->picture.width != picture->width || emblem->picture.height != picture->height) std::abort();
-  for (size_t i = 0; i < picture->pixels.size(); ++i) {
-    const zwp::SnappedPixel s = zwp::snapPixel(picture->pixels[i]);
-    if (emblem->picture.pixels[i] != zwp::colourOf(s.red, s.green, s.blue)) std::abort();
+  if (!emblem || emblem->picture.width() != picture->width() || emblem->picture.height() != picture->height()) std::abort();
+  for (size_t i = 0; i < picture->pixels().size(); ++i) {
+    const zwp::SnappedPixel s = zwp::snapPixel(picture->pixels()[i]);
+    if (emblem->picture.pixels()[i] != zwp::colourOf(s.red, s.green, s.blue)) std::abort();
   }
   if (zwp::decodeBmp(zwp::encodeBmp24(*picture)) != *picture) std::abort();
   return 0;

@@ -162,16 +162,16 @@ class Canvas {
 };
 
 void decodeUncompressed(std::span<const uint8_t> f, const Layout& l, Picture& picture) {
-  const uint64_t stride = ((static_cast<uint64_t>(l.width) * l.bitCount + 31) / 32) * 4;
+  const uint64_t stride = ((static_cast<uint64_t>(l.width) * static_cast<uint64_t>(l.bitCount) + 31) / 32) * 4;
   if (l.dataOffset + stride * static_cast<uint64_t>(l.height) > f.size()) {
     throw invalidPicture("Datei ist abgeschnitten (Bilddaten)");
   }
   const std::vector<int32_t>& palette = l.palette;
   const size_t width = static_cast<size_t>(l.width);
   for (int64_t y = 0; y < l.height; ++y) {
-    const uint8_t* row = f.data() + l.dataOffset + static_cast<size_t>(stride * static_cast<uint64_t>(y));
+    const uint8_t* row = f.data() + l.dataOffset + stride * static_cast<uint64_t>(y);
     const int64_t target = l.topDown ? y : l.height - 1 - y;
-    int32_t* out = picture.pixels.data() + static_cast<size_t>(target) * width;
+    int32_t* out = picture.row(static_cast<int32_t>(target)).data();
     switch (l.bitCount) {
       case 1:
         for (size_t x = 0; x < width; ++x) out[x] = palette[(row[x / 8] >> (7 - x % 8)) & 1u];

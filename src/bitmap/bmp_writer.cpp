@@ -5,8 +5,8 @@
 namespace zwp {
 
 std::vector<uint8_t> encodeBmp24(const Picture& picture) {
-  const size_t width = static_cast<size_t>(picture.width);
-  const size_t height = static_cast<size_t>(picture.height);
+  const size_t width = static_cast<size_t>(picture.width());
+  const size_t height = static_cast<size_t>(picture.height());
   const size_t stride = (width * 3 + 3) & ~size_t{3};
   const size_t imageSize = stride * height;
   constexpr size_t kHeaders = 14 + 40;
@@ -17,8 +17,8 @@ std::vector<uint8_t> encodeBmp24(const Picture& picture) {
   putLe32(h + 2, static_cast<uint32_t>(out.size()));
   putLe32(h + 10, kHeaders);
   putLe32(h + 14, 40);
-  putLe32(h + 18, static_cast<uint32_t>(picture.width));
-  putLe32(h + 22, static_cast<uint32_t>(picture.height));
+  putLe32(h + 18, static_cast<uint32_t>(picture.width()));
+  putLe32(h + 22, static_cast<uint32_t>(picture.height()));
   putLe16(h + 26, 1);
   putLe16(h + 28, 24);
   putLe32(h + 34, static_cast<uint32_t>(imageSize));
@@ -26,7 +26,7 @@ std::vector<uint8_t> encodeBmp24(const Picture& picture) {
   putLe32(h + 42, 3780);
   for (size_t y = 0; y < height; ++y) {
     uint8_t* row = out.data() + kHeaders + (height - 1 - y) * stride;
-    const int32_t* src = picture.pixels.data() + y * width;
+    const int32_t* src = picture.row(static_cast<int32_t>(y)).data();
     for (size_t x = 0; x < width; ++x) {
       const uint32_t c = static_cast<uint32_t>(src[x]);
       row[3 * x] = static_cast<uint8_t>(c >> 16);

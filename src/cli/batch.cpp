@@ -166,13 +166,16 @@ int run(const Options& options, std::ostream& out, std::ostream& err, bool progr
   const bool showProgress = progress && total > kProgressFrom;
   size_t failed = 0;
   if (options.info) {
-    for (const Job& job : jobs) failed += describe(job, out, err) ? 0 : 1;
+    for (const Job& job : jobs) {
+      if (!describe(job, out, err)) ++failed;
+    }
   } else {
     convertJobs(jobs, options.force ? IfExists::Replace : IfExists::Keep, [&](size_t i, const std::string& failure) {
       if (showProgress) err << '\r' << (i + 1) << '/' << total << std::flush;
       const Job& job = jobs[i];
       if (!failure.empty()) {
-        failed += !fail(err, job.input, failure);
+        fail(err, job.input, failure);
+        ++failed;
       } else {
         out << job.input << " -> " << job.output << '\n';
       }

@@ -90,7 +90,7 @@ std::optional<Emblem> readEmblem(ByteSource& file) {
   // Rows are read in bulk; words missing at the end of a short file stay zero (black).
   std::vector<uint8_t> row(static_cast<size_t>(emblem.header.Width) * 2);
   const int32_t* expand = expansionTable().data();
-  int32_t* out = emblem.picture.pixels.data();
+  int32_t* out = emblem.picture.pixels().data();
   for (int32_t y = 0; y < emblem.header.Height; ++y) {
     file.readZeroFilled(row.data(), row.size());
     for (int32_t x = 0; x < emblem.header.Width; ++x) {
@@ -125,13 +125,12 @@ void writeEmblem(ByteSink& file, const Picture& picture, int32_t width, int32_t 
   std::vector<uint16_t> words(rowWords);
   std::vector<uint8_t> block(rowsPerBlock * rowWords * 2);
   const uint16_t outside = fastWord(-1);
-  const size_t inside = static_cast<size_t>(std::min(width, picture.width));
+  const size_t inside = static_cast<size_t>(std::min(width, picture.width()));
   size_t filled = 0;
   for (int32_t y = 0; y < height; ++y) {
     size_t done = 0;
-    if (y < picture.height) {
-      encodeWords(picture.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width), inside,
-                  words.data());
+    if (y < picture.height()) {
+      encodeWords(picture.row(y).data(), inside, words.data());
       done = inside;
     }
     std::fill(words.begin() + static_cast<std::ptrdiff_t>(done), words.end(), outside);
@@ -154,8 +153,8 @@ void writeEmblemFile(const std::string& path, IfExists ifExists, const Picture& 
 
 std::vector<uint8_t> encodeEmblem(const Picture& picture) {
   VectorSink sink;
-  sink.bytes.reserve(kEmblemHeaderSize + picture.pixels.size() * 2);
-  writeEmblem(sink, picture, picture.width, picture.height);
+  sink.bytes.reserve(kEmblemHeaderSize + picture.pixels().size() * 2);
+  writeEmblem(sink, picture, picture.width(), picture.height());
   return std::move(sink.bytes);
 }
 

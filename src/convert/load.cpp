@@ -38,11 +38,11 @@ Refusal refusalOf(const BitmapProbe& probe) {
 std::optional<LoadedBitmap> decodeAccepted(std::span<const uint8_t> file, Refusal* why) {
   LoadedBitmap loaded;
   loaded.picture = decodeBmp(file);
-  if (loaded.picture.width > kMaxBitmapSide || loaded.picture.height > kMaxBitmapSide) {
+  if (loaded.picture.width() > kMaxBitmapSide || loaded.picture.height() > kMaxBitmapSide) {
     return refuse<LoadedBitmap>(Refusal::TooLarge, why);
   }
-  loaded.width = loaded.picture.width;
-  loaded.height = loaded.picture.height;
+  loaded.width = loaded.picture.width();
+  loaded.height = loaded.picture.height();
   return loaded;
 }
 

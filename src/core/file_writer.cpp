@@ -68,7 +68,7 @@ void installSignalCleanup() {
       if (::sigaction(sig, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
       struct sigaction action {};
       action.sa_handler = removePendingFiles;
-      action.sa_flags = SA_RESETHAND;
+      action.sa_flags = static_cast<int>(SA_RESETHAND);
       sigemptyset(&action.sa_mask);
       ::sigaction(sig, &action, nullptr);
     }

@@ -1,5 +1,7 @@
 #include "core/picture.h"
 
+#include <utility>
+
 #include "core/error.h"
 
 namespace zwp {
@@ -9,9 +11,21 @@ bool pictureSizeUsable(int64_t width, int64_t height) {
          width * height <= kMaxPicturePixels;
 }
 
-Picture::Picture(int32_t w, int32_t h, int32_t fill) : width(w), height(h) {
-  if (!pictureSizeUsable(w, h)) throw invalidPicture("Bildgröße außerhalb der Grenzen");
-  pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), fill);
+Picture::Picture(int32_t width, int32_t height, int32_t fill) : width_(width), height_(height) {
+  if (!pictureSizeUsable(width, height)) throw invalidPicture("Bildgröße außerhalb der Grenzen");
+  pixels_.assign(size_t(width) * size_t(height), fill);
+}
+
+Picture::Picture(int32_t width, int32_t height, std::vector<int32_t> colours)
+    : width_(width), height_(height), pixels_(std::move(colours)) {
+  if (!pictureSizeUsable(width, height)) throw invalidPicture("Bildgröße außerhalb der Grenzen");
+  if (pixels_.size() != size_t(width) * size_t(height)) throw invalidPicture("Zahl der Bildpunkte passt nicht zur Größe");
+}
+
+std::vector<int32_t> Picture::release() {
+  width_ = 0;
+  height_ = 0;
+  return std::exchange(pixels_, {});
 }
 
 }  // namespace zwp

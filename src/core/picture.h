@@ -1,9 +1,11 @@
-// A picture as the conversion code sees it: a plain grid of colour values
-// 0x00BBGGRR (red in the low byte), rows from the top.
+// A picture as the conversion code sees it: a grid of colour values
+// 0x00BBGGRR (red in the low byte), rows from the top. It always holds exactly
+// width x height values, and its size is always within the bounds below.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace zwp {
@@ -21,19 +23,40 @@ inline constexpr int64_t kMaxPicturePixels = 16'777'216;
 // True when a width and height are within the bounds above (zero allowed).
 bool pictureSizeUsable(int64_t width, int64_t height);
 
-struct Picture {
-  int32_t width = 0;
-  int32_t height = 0;
-  std::vector<int32_t> pixels;  // width * height values, row after row
-
+class Picture {
+ public:
   Picture() = default;
-  // A picture of the given size filled with one colour; the size must be usable.
-  Picture(int32_t w, int32_t h, int32_t fill = 0);
+  // A picture of the given size filled with one colour. A size beyond the
+  // bounds raises error 481.
+  Picture(int32_t width, int32_t height, int32_t fill = 0);
+  // A picture of the given colours, row after row; error 481 unless there are
+  // exactly width x height of them.
+  Picture(int32_t width, int32_t height, std::vector<int32_t> colours);
 
-  bool contains(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < width && y < height; }
-  int32_t at(int32_t x, int32_t y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-  void set(int32_t x, int32_t y, int32_t colour) { pixels[static_cast<size_t>(y) * width + x] = colour; }
+  int32_t width() const { return width_; }
+  int32_t height() const { return height_; }
+
+  bool contains(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+  // Pixel access; the point must lie inside the picture.
+  int32_t at(int32_t x, int32_t y) const { return pixels_[index(x, y)]; }
+  void set(int32_t x, int32_t y, int32_t colour) { pixels_[index(x, y)] = colour; }
+
+  std::span<const int32_t> row(int32_t y) const { return {pixels_.data() + index(0, y), size_t(width_)}; }
+  std::span<int32_t> row(int32_t y) { return {pixels_.data() + index(0, y), size_t(width_)}; }
+  std::span<const int32_t> pixels() const { return pixels_; }
+  std::span<int32_t> pixels() { return pixels_; }
+
+  // Hands the colour values over; the picture is empty afterwards.
+  std::vector<int32_t> release();
+
   bool operator==(const Picture&) const = default;
+
+ private:
+  size_t index(int32_t x, int32_t y) const { return size_t(y) * size_t(width_) + size_t(x); }
+
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  std::vector<int32_t> pixels_;
 };
 
 // Colour value from components and back; components are taken modulo 256.

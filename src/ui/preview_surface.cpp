@@ -25,18 +25,19 @@ void PreviewSurface::setPixel(int x, int y, int32_t colour) {
 }
 
 void PreviewSurface::setPicture(Picture picture) {
-  if (picture.pixels.empty()) {
-    resizeSurface(picture.width, picture.height);
+  const int width = picture.width();
+  const int height = picture.height();
+  if (picture.pixels().empty()) {
+    resizeSurface(width, height);
   } else {
     // The picture's own storage becomes the image: each colour value is
     // turned into the image's form in place, and nothing is copied.
-    auto* storage = new std::vector<int32_t>(std::move(picture.pixels));
+    auto* storage = new std::vector<int32_t>(picture.release());
     for (int32_t& colour : *storage) colour = static_cast<int32_t>(toRgb(colour));
     image_ = QImage(
-        reinterpret_cast<uchar*>(storage->data()), picture.width, picture.height,
-        static_cast<qsizetype>(picture.width) * 4, QImage::Format_RGB32,
-        [](void* owned) { delete static_cast<std::vector<int32_t>*>(owned); }, storage);
-    size_ = QSize(picture.width, picture.height);
+        reinterpret_cast<uchar*>(storage->data()), width, height, static_cast<qsizetype>(width) * 4,
+        QImage::Format_RGB32, [](void* owned) { delete static_cast<std::vector<int32_t>*>(owned); }, storage);
+    size_ = QSize(width, height);
     resize(size_);
   }
   update();
@@ -44,9 +45,9 @@ void PreviewSurface::setPicture(Picture picture) {
 
 Picture PreviewSurface::picture() const {
   Picture p(image_.width(), image_.height());
-  for (int y = 0; y < p.height; ++y) {
+  for (int y = 0; y < p.height(); ++y) {
     const auto* line = reinterpret_cast<const QRgb*>(image_.constScanLine(y));
-    for (int x = 0; x < p.width; ++x) p.set(x, y, toColour(line[x]));
+    for (int x = 0; x < p.width(); ++x) p.set(x, y, toColour(line[x]));
   }
   return p;
 }

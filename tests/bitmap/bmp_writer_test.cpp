@@ -11,9 +11,8 @@ namespace zwp {
 namespace {
 
 TEST(BmpWriter, HeaderRowsAndPaddingOfA3x2Picture) {
-  Picture p(3, 2);
-  p.pixels = {colourOf(1, 2, 3), colourOf(4, 5, 6), colourOf(7, 8, 9),
-              colourOf(10, 11, 12), colourOf(13, 14, 15), colourOf(16, 17, 18)};
+  const Picture p(3, 2, {colourOf(1, 2, 3), colourOf(4, 5, 6), colourOf(7, 8, 9),
+                        colourOf(10, 11, 12), colourOf(13, 14, 15), colourOf(16, 17, 18)});
   const auto b = encodeBmp24(p);
   ASSERT_EQ(b.size(), 54u + 2 * 12);
   EXPECT_EQ(readLe32(&b[2]), 78u);
@@ -30,7 +29,7 @@ TEST(BmpWriter, HeaderRowsAndPaddingOfA3x2Picture) {
 TEST(BmpWriter, OddWidthsReadBackExactly) {
   for (const int32_t w : {1, 2, 3, 5, 7, 33, 127, 128}) {
     Picture p(w, 3);
-    for (size_t i = 0; i < p.pixels.size(); ++i) p.pixels[i] = static_cast<int32_t>((i * 0x9E3779B1u) & 0xFFFFFF);
+    for (size_t i = 0; i < p.pixels().size(); ++i) p.pixels()[i] = static_cast<int32_t>((i * 0x9E3779B1u) & 0xFFFFFF);
     EXPECT_EQ(decodeBmp(encodeBmp24(p)), p) << w;
   }
 }

@@ -76,7 +76,7 @@ TEST(Zwpconv, EmblemsBecomeBitmapsAndBackIntoAnOutputDirectory) {
   test::writeBytes(d.file("w.ZWP"), emblem);
   ASSERT_EQ(zwpconv({"-o", d.file("out"), d.file("w.ZWP")}).status, 0);
   const Picture p = loadBmpFile(d.file("out/w.bmp"));
-  EXPECT_EQ(p.pixels, (std::vector<int32_t>{colourOf(255, 0, 0), colourOf(0, 255, 0), colourOf(0, 0, 255)}));
+  EXPECT_EQ(test::pixelsOf(p), (std::vector<int32_t>{colourOf(255, 0, 0), colourOf(0, 255, 0), colourOf(0, 0, 255)}));
   ASSERT_EQ(zwpconv({"--output=" + d.file("out"), d.file("out/w.bmp")}).status, 0);
   EXPECT_EQ(test::readBytes(d.file("out/w.zwp")), emblem);
 }

@@ -15,11 +15,7 @@ using test::readBytes;
 using test::TempDir;
 using test::writeBytes;
 
-Picture pictureOf(int32_t w, int32_t h, std::vector<int32_t> colours) {
-  Picture p(w, h);
-  p.pixels = std::move(colours);
-  return p;
-}
+Picture pictureOf(int32_t w, int32_t h, std::vector<int32_t> colours) { return Picture(w, h, std::move(colours)); }
 
 std::vector<uint8_t> written(const Picture& p, int32_t w, int32_t h) {
   VectorSink sink;
@@ -55,7 +51,7 @@ TEST(EmblemWrite, RowsFollowWithoutPaddingInPixelOrder) {
   for (int i = 0; i < 6; ++i) colours.push_back(UnpackPixel(i + 1));
   const auto bytes = written(pictureOf(3, 2, colours), 3, 2);
   ASSERT_EQ(bytes.size(), 280u + 12u);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(bytes[280 + 2 * i], i + 1) << "word " << i;
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(bytes[280 + 2 * i], i + 1) << "word " << i;
   EXPECT_EQ(bytes[286], 4) << "second row starts at 286";
 }
 
@@ -97,9 +93,9 @@ TEST(EmblemWrite, ReportsEachRowWithItsWords) {
 TEST(EmblemWrite, EncodesExactlyAsThePixelRulesSay) {
   std::mt19937 rng(7);
   Picture p(37, 23);
-  for (auto& c : p.pixels) c = static_cast<int32_t>(rng() & 0xFFFFFF);
-  p.pixels[100] = -1;
-  p.pixels[500] = INT32_MIN;
+  for (auto& c : p.pixels()) c = static_cast<int32_t>(rng() & 0xFFFFFF);
+  p.pixels()[100] = -1;
+  p.pixels()[500] = INT32_MIN;
   for (const auto& [w, h] : {std::pair{37, 23}, {40, 25}, {5, 30}, {1, 1}}) {
     VectorSink expected;
     EmblemHeader header;
@@ -122,7 +118,7 @@ TEST(EmblemWrite, EncodesExactlyAsThePixelRulesSay) {
     EXPECT_EQ(sink.bytes, expected.bytes) << w << " x " << h;
     EXPECT_EQ(drawn, progress) << w << " x " << h;
   }
-  EXPECT_EQ(encodeEmblem(p), written(p, p.width, p.height));
+  EXPECT_EQ(encodeEmblem(p), written(p, p.width(), p.height()));
 }
 
 TEST(EmblemFile, OverwritesLongerFileWithExactLength) {
@@ -173,11 +169,11 @@ TEST(EmblemRead, ShortFileReadsMissingWordsAsBlack) {
   bytes.push_back(0xFF);  // half a word
   const auto e = decodeEmblem(bytes);
   ASSERT_TRUE(e);
-  EXPECT_EQ(e->picture.pixels, (std::vector<int32_t>{colourOf(255, 255, 255), UnpackPixel(0x00FF), 0, 0}));
+  EXPECT_EQ(test::pixelsOf(e->picture), (std::vector<int32_t>{colourOf(255, 255, 255), UnpackPixel(0x00FF), 0, 0}));
 
   const auto headerOnly = decodeEmblem(std::vector<uint8_t>(276, 0));
   ASSERT_TRUE(headerOnly);
-  EXPECT_EQ(headerOnly->picture.pixels.size(), 0u);
+  EXPECT_EQ(headerOnly->picture.pixels().size(), 0u);
   const auto empty = decodeEmblem({});
   ASSERT_TRUE(empty);
   EXPECT_EQ(empty->header.Width, 0);
@@ -200,13 +196,13 @@ TEST(EmblemRead, HostileSizesAreRefusedBeforeAnyMemoryIsSized) {
 TEST(EmblemFile, WrittenFileReadsBackAsTheSnappedPicture) {
   TempDir dir;
   Picture p(5, 3);
-  for (size_t i = 0; i < p.pixels.size(); ++i) p.pixels[i] = static_cast<int32_t>(i * 0x0F1D37u & 0xFFFFFF);
+  for (size_t i = 0; i < p.pixels().size(); ++i) p.pixels()[i] = static_cast<int32_t>(i * 0x0F1D37u & 0xFFFFFF);
   writeEmblemFile(dir.file("r.zwp"), IfExists::Keep, p, 5, 3);
   const auto e = readEmblemFile(dir.file("r.zwp"));
   ASSERT_TRUE(e);
-  for (size_t i = 0; i < p.pixels.size(); ++i) {
-    const SnappedPixel s = snapPixel(p.pixels[i]);
-    EXPECT_EQ(e->picture.pixels[i], colourOf(s.red, s.green, s.blue));
+  for (size_t i = 0; i < p.pixels().size(); ++i) {
+    const SnappedPixel s = snapPixel(p.pixels()[i]);
+    EXPECT_EQ(e->picture.pixels()[i], colourOf(s.red, s.green, s.blue));
   }
 }
 

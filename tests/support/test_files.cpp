@@ -53,7 +53,7 @@ PpmPicture readPpm(const std::string& path) {
   in >> magic >> p.width >> p.height >> maxval;
   in.get();
   if (!in || magic != "P6" || maxval != 255) throw std::runtime_error("not a P6 file: " + path);
-  p.pixels.resize(static_cast<size_t>(p.width) * p.height);
+  p.pixels.resize(static_cast<size_t>(p.width) * static_cast<size_t>(p.height));
   for (auto& c : p.pixels) {
     unsigned char rgb[3];
     in.read(reinterpret_cast<char*>(rgb), 3);

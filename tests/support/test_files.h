@@ -7,7 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "core/picture.h"
+
 namespace zwp::test {
+
+// A picture's colour values as a vector, for comparisons.
+inline std::vector<int32_t> pixelsOf(const Picture& picture) {
+  return {picture.pixels().begin(), picture.pixels().end()};
+}
 
 class TempDir {
  public:

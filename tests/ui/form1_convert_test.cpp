@@ -121,10 +121,15 @@ TEST(FileClick, EveryBitmapKindShowsExactlyItsPixels) {
   for (const test::Fixture& f : test::fixtures()) {
     std::filesystem::copy_file(test::fixturePath(f.bmp), h.file(f.bmp));
     ASSERT_TRUE(h.click(f.bmp)) << f.bmp;
-    if (f.headerSize == 12) continue;  // OS/2 1.x headers keep their size elsewhere: the probe refuses them
     const test::PpmPicture want = test::readPpm(test::fixturePath(f.expected));
+    if (f.headerSize == 12) {
+      // OS/2 1.x headers keep their size elsewhere: the probe refuses them silently.
+      EXPECT_NE(h.form->ImgWidth, want.width) << f.bmp;
+      EXPECT_TRUE(h.boxes->boxes.empty()) << f.bmp;
+      continue;
+    }
     EXPECT_EQ(h.form->ImgWidth, want.width) << f.bmp;
-    EXPECT_EQ(h.form->picbmp->picture().pixels, want.pixels) << f.bmp;
+    EXPECT_EQ(test::pixelsOf(h.form->picbmp->picture()), want.pixels) << f.bmp;
     ++loaded;
   }
   EXPECT_GE(loaded, 14);
@@ -150,7 +155,7 @@ TEST(FileClick, HandMadeKindsTheEncodersCannotWrite) {
   for (const auto& [bmp, pixels] : cases) {
     test::writeBytes(h.file("hand.bmp"), bmp.bytes());
     ASSERT_TRUE(h.click("hand.bmp"));
-    EXPECT_EQ(h.form->picbmp->picture().pixels, pixels);
+    EXPECT_EQ(test::pixelsOf(h.form->picbmp->picture()), pixels);
   }
 }
 
@@ -183,7 +188,7 @@ TEST(FileClick, EmblemsLoadInFileOrderWithoutSizeLimit) {
   test::writeBytes(h.file("none.zwp"), test::emblemFile(0, 5, {}));
   ASSERT_TRUE(h.click("none.zwp"));
   EXPECT_EQ(h.form->lblbreite->text(), "breite:0");
-  EXPECT_EQ(h.form->picbmp->picture().pixels.size(), 0u);
+  EXPECT_EQ(h.form->picbmp->picture().pixels().size(), 0u);
 }
 
 TEST(FileClick, HostileEmblemHeaderIsRefusedSilently) {
@@ -328,7 +333,7 @@ TEST(Convert, ProgressIsPaintedRowByRowThenThePictureComesBack) {
   EXPECT_EQ(test::readBytes(h.file("w2.zwp")), first);
   h.form->btnformat_Click();
   h.convertTo(h.qfile("w.bmp"));
-  EXPECT_EQ(loadBmpFile(h.file("w.bmp")).pixels, before.pixels);
+  EXPECT_EQ(loadBmpFile(h.file("w.bmp")), before);
 }
 
 TEST(Convert, DialogRemembersTheLastNameForBitmapSaves) {
@@ -398,10 +403,10 @@ TEST(Convert, BitmapToEmblemAndBackKeepsTheSnappedPixels) {
   ASSERT_TRUE(h.click("mid.zwp"));
   h.convertTo(h.qfile("out.bmp"));
   const Picture back = loadBmpFile(h.file("out.bmp"));
-  ASSERT_EQ(back.width, original.width);
-  for (size_t i = 0; i < original.pixels.size(); ++i) {
-    const SnappedPixel s = snapPixel(original.pixels[i]);
-    ASSERT_EQ(back.pixels[i], colourOf(s.red, s.green, s.blue)) << i;
+  ASSERT_EQ(back.width(), original.width());
+  for (size_t i = 0; i < original.pixels().size(); ++i) {
+    const SnappedPixel s = snapPixel(original.pixels()[i]);
+    ASSERT_EQ(back.pixels()[i], colourOf(s.red, s.green, s.blue)) << i;
   }
 }
 
@@ -422,7 +427,7 @@ TEST(Convert, FailedSavesReportErrorKeepOldFilesAndLeaveNoTrace) {
     h.form->btnformat_Click();
   }
   EXPECT_EQ(h.dir.entries(), (std::vector<std::string>{"a.bmp", "adir.zwp"}));
-  EXPECT_EQ(loadBmpFile(h.file("a.bmp")).width, 2);
+  EXPECT_EQ(loadBmpFile(h.file("a.bmp")).width(), 2);
   // The next save to a good place works.
   h.boxes->boxes.clear();
   h.convertTo(h.qfile("ok.zwp"));
