@@ -22,7 +22,7 @@ std::string makeFile(int bits) {
     bytes = zwp::encodeBmp24(pic);
   } else {
     bytes.assign(54 + 1024 + 128 * 128, 0);
-    auto le32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i)); };
+    auto le32 = [&](size_t at, uint32_t v) { for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i)); };
     bytes[0] = 'B'; bytes[1] = 'M';
     le32(2, static_cast<uint32_t>(bytes.size())); le32(10, 54 + 1024); le32(14, 40);
     le32(18, 128); le32(22, 128); bytes[26] = 1; bytes[28] = 8;

@@ -47,11 +47,10 @@ void ReadEmblem_AsTheProductCallsIt(benchmark::State& state) {
 
 QImage rgb32Picture() {
   QImage image(kSide, kSide, QImage::Format_RGB32);
-  const auto& pixels = picture().pixels;
   for (int y = 0; y < kSide; ++y) {
     auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < kSide; ++x) {
-      const uint32_t c = static_cast<uint32_t>(pixels[static_cast<size_t>(y) * kSide + x]);
+      const uint32_t c = static_cast<uint32_t>(picture().at(x, y));
       line[x] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
     }
   }

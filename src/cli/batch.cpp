@@ -12,6 +12,7 @@
 #include "codec/emblem_file.h"
 #include "convert/load.h"
 #include "core/error.h"
+#include "core/version.h"
 
 namespace zwp::cli {
 
@@ -197,7 +198,7 @@ int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     if (options->help) {
       out << kHelp;
     } else {
-      out << kProgram << ' ' << ZWP_VERSION << '\n';
+      out << kProgram << ' ' << kVersion << '\n';
     }
     return flushed(out, err) ? kAllConverted : kSomeFailed;
   }

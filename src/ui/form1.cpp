@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "core/error.h"
+#include "core/version.h"
 #include "ui/banner.h"
 #include "ui/dir_list.h"
 #include "ui/drive_list.h"
@@ -127,7 +128,7 @@ void Form1::buildMenus() {
   connect(MnuDateiItem, &QAction::triggered, this, &QWidget::close);
   connect(MnuEinstellungItem, &QAction::triggered, this, &Form1::chooseZorbelDirectory);
   connect(MnuInfoItem, &QAction::triggered, this, [this] {
-    platform_.messageBoxes->show(text::kInfoText.arg(QStringLiteral(ZWP_VERSION)), MessageBoxes::kInformation,
+    platform_.messageBoxes->show(text::kInfoText.arg(QString::fromLatin1(kVersion)), MessageBoxes::kInformation,
                                  text::kInfoTitle);
   });
   // The layout is fixed: the window keeps the size of its client area plus the menu bar.

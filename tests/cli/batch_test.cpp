@@ -13,6 +13,7 @@
 
 #include "bitmap/bmp_reader.h"
 #include "codec/emblem_file.h"
+#include "core/version.h"
 #include "support/bmp_builder.h"
 #include "support/test_files.h"
 
@@ -122,7 +123,7 @@ TEST(Zwpconv, UsageErrorsExitWithTwo) {
   const Result help = zwpconv({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--output VERZ"), std::string::npos);
-  EXPECT_EQ(zwpconv({"--version"}).out, std::string("zwpconv ") + ZWP_VERSION + "\n");
+  EXPECT_EQ(zwpconv({"--version"}).out, std::string("zwpconv ") + kVersion + "\n");
   EXPECT_EQ(zwpconv({"--", "-f"}).status, 1) << "after -- everything is a file";
 }
 
