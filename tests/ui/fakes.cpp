@@ -1,5 +1,7 @@
 #include "fakes.h"
 
+#include <QElapsedTimer>
+
 #include "ui/dir_list.h"
 #include "ui/file_list.h"
 
@@ -34,6 +36,20 @@ bool Harness::click(const std::string& name) {
 void Harness::convertTo(std::optional<QString> answer) {
   dialog->answers.push_back(std::move(answer));
   form->cmdconvert_Click();
+}
+
+}  // namespace zwp::test
+
+namespace zwp::test {
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!condition()) {
+    if (waited.elapsed() >= milliseconds) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
 }
 
 }  // namespace zwp::test

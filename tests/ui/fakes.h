@@ -83,4 +83,8 @@ struct Harness {
   void convertTo(std::optional<QString> answer);
 };
 
+// Runs the event loop until condition holds or milliseconds have passed;
+// answers whether it held.
+bool waitUntil(const std::function<bool()>& condition, int milliseconds);
+
 }  // namespace zwp::test

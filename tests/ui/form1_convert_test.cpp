@@ -316,11 +316,8 @@ TEST(Convert, ProgressIsPaintedRowByRowThenThePictureComesBack) {
   ASSERT_TRUE(h.click("w.bmp"));
   const Picture before = h.form->picbmp->picture();
   // Let the window be mapped and exposed, as on a desktop, before watching it paint.
-  QElapsedTimer waited;
-  waited.start();
-  while (!(h.form->windowHandle() && h.form->windowHandle()->isExposed()) && waited.elapsed() < 5000) {
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
+  ASSERT_TRUE(test::waitUntil([&] { return h.form->windowHandle() && h.form->windowHandle()->isExposed(); }, 10000))
+      << "the window was not exposed within 10 s";
   PaintWatch watch(h.form->picbmp);
   h.convertTo(h.qfile("w.zwp"));
   EXPECT_GE(watch.paints, 3) << "at least one repaint per row";

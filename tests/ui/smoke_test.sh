@@ -15,7 +15,11 @@ if [ -z "$win" ]; then
   echo "no window titled Form1 appeared"
   exit 1
 fi
-xdotool windowfocus --sync "$win" key --clearmodifiers ctrl+q
+# Every wait is bounded: a window that never takes the focus fails the test.
+if ! timeout 10 xdotool windowfocus --sync "$win" key --clearmodifiers ctrl+q; then
+  echo "the window did not take the focus within 10 s"
+  exit 1
+fi
 for _ in $(seq 1 100); do
   if ! kill -0 $pid 2>/dev/null; then
     wait $pid
