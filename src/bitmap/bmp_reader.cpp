@@ -25,6 +25,7 @@ struct Layout {
   int64_t width = 0;
   int64_t height = 0;  // absolute
   bool topDown = false;
+  bool os2Core = false;  // a 12-byte OS/2 1.x header
   int bitCount = 0;
   uint32_t compression = kRgb;
   Channel red, green, blue;
@@ -74,6 +75,7 @@ Layout readLayout(std::span<const uint8_t> f) {
   const uint32_t offBits = readLe32(&f[10]);
   const uint32_t infoSize = readLe32(&f[14]);
   const bool core = infoSize == 12;
+  l.os2Core = core;
   const bool os2v2 = infoSize == 16 || infoSize == 64;
   if (!core && !os2v2 && infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124) {
     throw invalidPicture("unbekannter BMP-Kopf (" + std::to_string(infoSize) + " Bytes)");
@@ -249,6 +251,11 @@ Picture decodeBmp(std::span<const uint8_t> file) {
   Picture picture(static_cast<int32_t>(layout.width), static_cast<int32_t>(layout.height));
   decodeUncompressed(file, layout, picture);
   return picture;
+}
+
+BmpInfo readBmpInfo(std::span<const uint8_t> file) {
+  const Layout layout = readLayout(file);
+  return {static_cast<int32_t>(layout.width), static_cast<int32_t>(layout.height), layout.bitCount, layout.os2Core};
 }
 
 Picture loadBmpFile(const std::string& path) { return decodeBmp(readFilePrefix(path, kMaxBmpFileBytes)); }

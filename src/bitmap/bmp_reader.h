@@ -21,6 +21,16 @@ inline constexpr size_t kMaxBmpFileBytes = 96u * 1024 * 1024;
 // indices beyond the palette are black; 16-bit channels expand to full range.
 Picture decodeBmp(std::span<const uint8_t> file);
 
+// What a BMP file's headers say, checked as decodeBmp checks them, without
+// decoding a pixel.
+struct BmpInfo {
+  int32_t width = 0;
+  int32_t height = 0;  // absolute
+  int bitCount = 0;
+  bool os2Core = false;  // a 12-byte OS/2 1.x header
+};
+BmpInfo readBmpInfo(std::span<const uint8_t> file);
+
 // Reads and decodes a BMP file; I/O failures raise the file errors.
 Picture loadBmpFile(const std::string& path);
 

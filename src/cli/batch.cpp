@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "bitmap/bitmap_probe.h"
+#include "bitmap/bmp_reader.h"
 #include "codec/emblem_file.h"
 #include "convert/load.h"
 #include "core/error.h"
@@ -76,10 +77,11 @@ bool describe(const Job& job, std::ostream& out, std::ostream& err) {
       out << job.input << ": " << header.Width << " x " << header.Height << ", " << kEmblemKind << '\n';
       return true;
     }
-    const BitmapProbe probe = probeBitmap(readFilePrefix(job.input, kProbeBytes));
-    if (!probe.isBitmap) return fail(err, job.input, refusalText(Refusal::NotBitmap));
-    out << job.input << ": " << probe.width << " x " << std::llabs(static_cast<int64_t>(probe.height)) << ", "
-        << bitmapKindFor(probe.bitCount) << '\n';
+    const std::vector<uint8_t> bytes = readFilePrefix(job.input, kMaxBmpFileBytes);
+    if (!probeBitmap(bytes).isBitmap) return fail(err, job.input, refusalText(Refusal::NotBitmap));
+    const BitmapDescription d = describeBitmap(bytes);
+    out << job.input << ": " << d.width << " x " << d.height << ", " << bitmapKindFor(d.bitCount)
+        << (d.refusal.empty() ? "" : ", abgelehnt: " + d.refusal) << '\n';
     return true;
   } catch (const std::exception& e) {
     return fail(err, job.input, e.what());

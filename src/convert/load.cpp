@@ -1,10 +1,13 @@
 #include "convert/load.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 #include "bitmap/bitmap_probe.h"
 #include "bitmap/bmp_reader.h"
 #include "core/byte_file.h"
+#include "core/error.h"
 
 namespace zwp {
 
@@ -64,6 +67,28 @@ std::optional<LoadedBitmap> loadBitmapForPreview(std::span<const uint8_t> file, 
   const Refusal refusal = refusalOf(probeBitmap(file));
   if (refusal != Refusal::None) return refuse<LoadedBitmap>(refusal, why);
   return decodeAccepted(file, why);
+}
+
+BitmapDescription describeBitmap(std::span<const uint8_t> file) {
+  const BitmapProbe probe = probeBitmap(file);
+  BitmapDescription d;
+  d.width = probe.width;
+  d.height = static_cast<int32_t>(std::min<int64_t>(std::llabs(static_cast<int64_t>(probe.height)), INT32_MAX));
+  d.bitCount = probe.bitCount;
+  const Refusal refusal = refusalOf(probe);
+  try {
+    const BmpInfo info = readBmpInfo(file);
+    d.width = info.width;
+    d.height = info.height;
+    d.bitCount = static_cast<int16_t>(info.bitCount);
+    // The window reads the size at the offsets of the usual headers, where an
+    // OS/2 1.x header keeps other fields.
+    if (info.os2Core) d.refusal = "Kopf im OS/2-1.x-Format, den das Fenster nicht liest";
+  } catch (const Error& e) {
+    if (refusal == Refusal::None) d.refusal = e.description();
+  }
+  if (refusal != Refusal::None && d.refusal.empty()) d.refusal = refusalText(refusal);
+  return d;
 }
 
 std::optional<Emblem> loadEmblemForPreview(const std::string& path, Refusal* why) {

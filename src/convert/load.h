@@ -15,7 +15,8 @@
 
 namespace zwp {
 
-// Bitmaps wider or higher than this are refused; emblems have no limit.
+// Bitmaps wider or higher than this are refused; emblems are limited only by
+// the picture bounds (16 Mi pixels).
 inline constexpr int32_t kMaxBitmapSide = 128;
 
 enum class Refusal {
@@ -42,7 +43,17 @@ std::optional<LoadedBitmap> loadBitmapForPreview(const std::string& path, Refusa
 // The same for a whole file held in memory.
 std::optional<LoadedBitmap> loadBitmapForPreview(std::span<const uint8_t> file, Refusal* why = nullptr);
 
-// Any emblem whose header describes a usable size.
+// What the window makes of a bitmap file, for a description: the size and
+// depth its headers really hold, and why the window refuses it, if it does.
+struct BitmapDescription {
+  int32_t width = 0;
+  int32_t height = 0;
+  int16_t bitCount = 0;
+  std::string refusal;  // in German; empty when the window takes the file
+};
+BitmapDescription describeBitmap(std::span<const uint8_t> file);
+
+// Any emblem whose header describes a usable size (at most 16 Mi pixels).
 std::optional<Emblem> loadEmblemForPreview(const std::string& path, Refusal* why = nullptr);
 
 }  // namespace zwp

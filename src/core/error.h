@@ -7,8 +7,8 @@
 
 namespace zwp {
 
-// Error numbers. They follow the classic numbering players know from the
-// original tool's messages, so a number always means the same kind of failure.
+// Error numbers: the classic error numbers players know, so that a number
+// always means the same kind of failure.
 namespace err {
 inline constexpr int Overflow = 6;
 inline constexpr int FileNotFound = 53;

@@ -59,7 +59,7 @@ class Picture {
   std::vector<int32_t> pixels_;
 };
 
-// Colour value from components and back; components are taken modulo 256.
+// A colour value from its components, each taken modulo 256.
 constexpr int32_t colourOf(int red, int green, int blue) {
   return (red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16);
 }

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <cstdlib>
 
+#include "bitmap/bitmap_probe.h"
 #include "bitmap/bmp_reader.h"
 #include "codec/emblem_file.h"
 #include "core/version.h"
@@ -104,6 +105,32 @@ TEST(Zwpconv, InfoDescribesWithoutConverting) {
   EXPECT_EQ(r.out, d.file("a.bmp") + ": 4 x 2, 256-Farben-Bitmap\n" + d.file("b.zwp") + ": 300 x 2, Zorbel Wappen\n");
   EXPECT_NE(r.err.find("c.bmp: keine BMP-Datei"), std::string::npos);
   EXPECT_EQ(d.entries(), (std::vector<std::string>{"a.bmp", "b.zwp", "c.bmp"}));
+}
+
+// Files the window refuses are described with the size their headers really
+// hold and the reason for the refusal.
+TEST(Zwpconv, InfoSaysWhyTheWindowRefusesAFile) {
+  TempDir d;
+  test::writeBytes(d.file("wide.bmp"), smallBmp(24, 200));
+  std::vector<std::string> expected = {d.file("wide.bmp") + ": 200 x 2, True Color-Bitmap, abgelehnt: größer als 128 × 128 Pixel"};
+  int os2 = 0;
+  for (const test::Fixture& f : test::fixtures()) {
+    if (f.headerSize != 12) continue;
+    std::filesystem::copy_file(test::fixturePath(f.bmp), d.file(f.bmp));
+    const test::PpmPicture want = test::readPpm(test::fixturePath(f.expected));
+    expected.push_back(d.file(f.bmp) + ": " + std::to_string(want.width) + " x " + std::to_string(want.height) + ", " +
+                       bitmapKindFor(static_cast<int16_t>(f.bitCount)) +
+                       ", abgelehnt: Kopf im OS/2-1.x-Format, den das Fenster nicht liest");
+    ++os2;
+  }
+  ASSERT_GT(os2, 0) << "the fixtures hold an OS/2 1.x bitmap";
+  std::vector<std::string> args = {"--info"};
+  for (const std::string& line : expected) args.push_back(line.substr(0, line.find(": ")));
+  const Result r = zwpconv(args);
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string all;
+  for (const std::string& line : expected) all += line + "\n";
+  EXPECT_EQ(r.out, all);
 }
 
 TEST(Zwpconv, UsageErrorsExitWithTwo) {

@@ -10,7 +10,8 @@ trap 'rm -rf "$out"' EXIT
 (cd "$build" && cpack -G DEB -B "$out" >/dev/null)
 deb=$(ls "$out"/zwp-konverter_*_*.deb)
 failed=0
-check() { if "$@"; then :; else echo "FAILED: $*"; failed=$((failed + 1)); fi; }
+checks=0
+check() { checks=$((checks + 1)); if "$@"; then :; else echo "FAILED: $*"; failed=$((failed + 1)); fi; }
 contents=$(dpkg-deb -c "$deb")
 for f in usr/bin/zwp-konverter usr/bin/zwpconv usr/share/applications/de.zwp_konverter.ZwpKonverter.desktop \
          usr/share/icons/hicolor/scalable/apps/de.zwp_konverter.ZwpKonverter.svg \
@@ -22,5 +23,5 @@ check grep -q libqt6widgets6 <<<"$depends"
 check grep -q libqt6gui6 <<<"$depends"
 dpkg-deb -x "$deb" "$out/root"
 check grep -q "^zwpconv [0-9]" <<<"$("$out/root/usr/bin/zwpconv" --version)"
-echo "$((9 - failed)) passed, $failed failed"
+echo "$((checks - failed)) passed, $failed failed"
 [ $failed -eq 0 ]
