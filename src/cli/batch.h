@@ -3,32 +3,17 @@
 #pragma once
 
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/plan.h"
+#include "cli/options.h"
 
 namespace zwp::cli {
-
-struct Options {
-  std::vector<std::string> files;
-  std::string outputDir;  // empty: next to each input
-  Target target = Target::ByExtension;
-  bool force = false;
-  bool info = false;
-  bool help = false;
-  bool version = false;
-};
 
 // Exit statuses.
 inline constexpr int kAllConverted = 0;
 inline constexpr int kSomeFailed = 1;
 inline constexpr int kBadUsage = 2;
-
-// Parses the arguments after the program name. On a usage error, returns no
-// value and describes the error in `error`.
-std::optional<Options> parseArguments(const std::vector<std::string>& args, std::string& error);
 
 // Runs a parsed command: results to out, messages to err; a progress line
 // "n/N" on err when progress is set. Returns the exit status.
