@@ -51,7 +51,7 @@ void EmblemSave128(benchmark::State& state) {
   for (int i = 0; i < 20; ++i) QApplication::processEvents();
   form.Fildatei->selectFile(QStringLiteral("bench.bmp"));
   form.Fildatei_Click();
-  if (form.ImgWidth != 128) state.SkipWithError("picture did not load");
+  if (form.state().imgWidth != 128) state.SkipWithError("picture did not load");
 
   for (auto _ : state) {
     form.cmdconvert_Click();

@@ -112,10 +112,16 @@ std::optional<Emblem> decodeEmblem(std::span<const uint8_t> bytes) {
 
 void writeEmblem(ByteSink& file, const Picture& picture, int32_t width, int32_t height,
                  const RowProgress& progress) {
-  if (width > 0 && height > 0 && !pictureSizeUsable(width, height)) throw Error(err::Overflow);
   EmblemHeader header;
   header.Width = width;
   header.Height = height;
+  writeEmblem(file, header, picture, progress);
+}
+
+void writeEmblem(ByteSink& file, const EmblemHeader& header, const Picture& picture, const RowProgress& progress) {
+  const int32_t width = header.Width;
+  const int32_t height = header.Height;
+  if (width > 0 && height > 0 && !pictureSizeUsable(width, height)) throw Error(err::Overflow);
   WriteEmblemHeader(file, header);
   if (width <= 0 || height <= 0) return;
 

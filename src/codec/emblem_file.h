@@ -57,6 +57,10 @@ using RowProgress = std::function<void(int32_t y, std::span<const uint16_t> word
 // This is the one encoder: every emblem the program makes comes from here.
 void writeEmblem(ByteSink& file, const Picture& picture, int32_t width, int32_t height,
                  const RowProgress& progress = {});
+// The same with a header of the caller's: it is written as it stands, and its
+// Width and Height give the size.
+void writeEmblem(ByteSink& file, const EmblemHeader& header, const Picture& picture,
+                 const RowProgress& progress = {});
 // The same into a new file at path (see FileWriter for how it appears).
 void writeEmblemFile(const std::string& path, IfExists ifExists, const Picture& picture, int32_t width,
                      int32_t height, const RowProgress& progress = {});

@@ -54,6 +54,8 @@ Form1::Form1(Platform platform, QWidget* parent) : QMainWindow(parent), platform
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(text::kWindowTitle);
   platform_.saveDialog->DialogTitle = text::kSaveDialogTitle;
+  platform_.saveDialog->parentWindow = this;
+  platform_.messageBoxes->parentWindow = this;
   buildControls();
   buildMenus();
 }
@@ -177,7 +179,7 @@ void Form1::btnformat_Click() {
 
 void Form1::chooseZorbelDirectory() {
   if (!platform_.chooseDirectory) return;
-  const QString dir = platform_.chooseDirectory(Dirverzeichnis->path());
+  const QString dir = platform_.chooseDirectory(this, Dirverzeichnis->path());
   if (dir.isEmpty()) return;
   try {
     drvlaufwerk->setDrive(dir);

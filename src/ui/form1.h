@@ -58,10 +58,13 @@ class Form1 : public QMainWindow {
   QAction* MnuEinstellungItem;
   QAction* MnuInfoItem;
 
-  // State shared between loading and saving.
-  zwp::EmblemHeader EmblemHeader;
-  int32_t ImgWidth = 0;
-  int32_t ImgHeight = 0;
+  // The state a load leaves for a save, for a look from outside.
+  struct SharedState {
+    zwp::EmblemHeader header;
+    int32_t imgWidth = 0;
+    int32_t imgHeight = 0;
+  };
+  SharedState state() const { return {EmblemHeader, ImgWidth, ImgHeight}; }
 
   // The preview's left edge after a load, in pixels from the panel's edge.
   static constexpr int kPreviewLeft = 10;
@@ -78,6 +81,11 @@ class Form1 : public QMainWindow {
   void reportError(const std::exception& error);
 
   Platform platform_;
+
+  // State shared between loading and saving.
+  zwp::EmblemHeader EmblemHeader;
+  int32_t ImgWidth = 0;
+  int32_t ImgHeight = 0;
 };
 
 }  // namespace zwp::ui

@@ -56,17 +56,12 @@ IfExists confirmedByDialog(const std::string& path) {
              : IfExists::Replace;
 }
 
-QString fullPath(const QString& dir, const QString& name) {
-  const QString native = QDir::toNativeSeparators(dir);
-  return native.endsWith(QDir::separator()) ? native + name : native + QDir::separator() + name;
-}
-
 }  // namespace
 
 void Form1::Fildatei_Click() {
   const QString name = Fildatei->fileName();
   if (name.isEmpty()) return;
-  const QString path = fullPath(Fildatei->path(), name);
+  const QString path = QDir::toNativeSeparators(QDir(Fildatei->path()).filePath(name));
   BusyPointer busy(this);
   try {
     if (tag() == QLatin1String("0")) {
@@ -141,7 +136,7 @@ void Form1::saveEmblem() {
 
   const Picture original = picbmp->picture();
   RestorePreview restore(picbmp, original);
-  writeEmblem(file, original, ImgWidth, ImgHeight, [&](int32_t y, std::span<const uint16_t> words) {
+  writeEmblem(file, EmblemHeader, original, [&](int32_t y, std::span<const uint16_t> words) {
     for (size_t x = 0; x < words.size(); ++x) picbmp->setPixel(static_cast<int>(x), y, progressColourOfWord(words[x]));
     picbmp->repaintRows(y, y);
   });

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+class QWidget;
+
 namespace zwp::ui {
 
 // A drive: a drive letter on Windows ("C:/"), a mount point elsewhere ("/", "/media/usb").
@@ -29,6 +31,8 @@ class SaveDialog {
  public:
   virtual ~SaveDialog() = default;
   virtual void ShowSave() = 0;
+  // The window the dialog belongs to; it opens over it.
+  QWidget* parentWindow = nullptr;
 
   // 2: ask before replacing an existing file; 4: hide the read-only box.
   static constexpr int kOverwritePrompt = 2;
@@ -47,6 +51,8 @@ class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
   virtual void show(const QString& text, int style, const QString& title) = 0;
+  // The window the boxes belong to; they open over it.
+  QWidget* parentWindow = nullptr;
 
   static constexpr int kPlain = 0;
   static constexpr int kCritical = 16;
@@ -57,8 +63,9 @@ struct Platform {
   std::unique_ptr<DriveProvider> drives;
   std::unique_ptr<SaveDialog> saveDialog;
   std::unique_ptr<MessageBoxes> messageBoxes;
-  // Asks for a directory, starting at the given one; empty when cancelled.
-  std::function<QString(const QString& start)> chooseDirectory;
+  // Asks for a directory over the given window, starting at the given one;
+  // empty when cancelled.
+  std::function<QString(QWidget* parent, const QString& start)> chooseDirectory;
   // The directory that holds the program.
   QString programDir;
 };

@@ -38,7 +38,7 @@ class VolumeDrives final : public DriveProvider {
 class QtSaveDialog final : public SaveDialog {
  public:
   void ShowSave() override {
-    QFileDialog dialog(QApplication::activeWindow(), DialogTitle, InitDir);
+    QFileDialog dialog(parentWindow, DialogTitle, InitDir);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!(Flags & kOverwritePrompt)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -56,7 +56,7 @@ class QtSaveDialog final : public SaveDialog {
 class QtMessageBoxes final : public MessageBoxes {
  public:
   void show(const QString& text, int style, const QString& title) override {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(parentWindow);
     box.setWindowTitle(title.isEmpty() ? QCoreApplication::applicationName() : title);
     box.setText(text);
     box.setIcon(style == kCritical ? QMessageBox::Critical
@@ -86,8 +86,8 @@ Platform qtPlatform() {
   p.drives = std::make_unique<VolumeDrives>();
   p.saveDialog = std::make_unique<QtSaveDialog>();
   p.messageBoxes = std::make_unique<QtMessageBoxes>();
-  p.chooseDirectory = [](const QString& start) {
-    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), text::kChooseZorbelDir, start);
+  p.chooseDirectory = [](QWidget* parent, const QString& start) {
+    return QFileDialog::getExistingDirectory(parent, text::kChooseZorbelDir, start);
   };
   p.programDir = QCoreApplication::applicationDirPath();
   return p;

@@ -21,7 +21,7 @@ Harness::Harness(QList<ui::Drive> extraDrives, bool load, std::function<QString(
   p.saveDialog = std::move(s);
   p.messageBoxes = std::move(b);
   p.programDir = programDir();
-  p.chooseDirectory = std::move(chooser);
+  if (chooser) p.chooseDirectory = [chooser](QWidget*, const QString& start) { return chooser(start); };
   form = std::make_unique<ui::Form1>(std::move(p));
   if (load) form->Form_Load();
 }

@@ -47,8 +47,8 @@ struct Shown {
 };
 
 Shown shown(const Harness& h) {
-  return {h.form->lblbreite->text(), h.form->lblhöhe->text(), h.form->picbmp->picture(), h.form->ImgWidth,
-          h.form->ImgHeight};
+  return {h.form->lblbreite->text(), h.form->lblhöhe->text(), h.form->picbmp->picture(), h.form->state().imgWidth,
+          h.form->state().imgHeight};
 }
 
 TEST(FileClick, LoadsABitmapWithItsSizeIntoThePreview) {
@@ -57,10 +57,10 @@ TEST(FileClick, LoadsABitmapWithItsSizeIntoThePreview) {
   ASSERT_TRUE(h.click("a.bmp"));
   EXPECT_EQ(h.form->lblbreite->text(), "breite:5");
   EXPECT_EQ(h.form->lblhöhe->text(), "Höhe:3");
-  EXPECT_EQ(h.form->ImgWidth, 5);
-  EXPECT_EQ(h.form->ImgHeight, 3);
-  EXPECT_EQ(h.form->EmblemHeader.Width, 5);
-  EXPECT_EQ(h.form->EmblemHeader.Height, 3);
+  EXPECT_EQ(h.form->state().imgWidth, 5);
+  EXPECT_EQ(h.form->state().imgHeight, 3);
+  EXPECT_EQ(h.form->state().header.Width, 5);
+  EXPECT_EQ(h.form->state().header.Height, 3);
   EXPECT_EQ(h.form->picbmp->geometry(), QRect(10, 40, 5, 3));
   EXPECT_EQ(h.form->picbmp->pixel(4, 2), patternAt(4, 2));
   EXPECT_EQ(h.form->cursor().shape(), Qt::ArrowCursor);
@@ -102,8 +102,8 @@ TEST(FileClick, LargestBitmapAndTopDownRowsAreAccepted) {
   test::writeBytes(h.file("down.bmp"), bmp24(3, -64));
   ASSERT_TRUE(h.click("down.bmp"));
   EXPECT_EQ(h.form->lblhöhe->text(), "Höhe:64");
-  EXPECT_EQ(h.form->ImgHeight, 64);
-  EXPECT_EQ(h.form->EmblemHeader.Height, 64);
+  EXPECT_EQ(h.form->state().imgHeight, 64);
+  EXPECT_EQ(h.form->state().header.Height, 64);
   EXPECT_EQ(h.form->picbmp->pixel(1, 0), patternAt(1, 0));
   EXPECT_EQ(h.form->picbmp->pixel(2, 63), patternAt(2, 63));
 
@@ -124,11 +124,11 @@ TEST(FileClick, EveryBitmapKindShowsExactlyItsPixels) {
     const test::PpmPicture want = test::readPpm(test::fixturePath(f.expected));
     if (f.headerSize == 12) {
       // OS/2 1.x headers keep their size elsewhere: the probe refuses them silently.
-      EXPECT_NE(h.form->ImgWidth, want.width) << f.bmp;
+      EXPECT_NE(h.form->state().imgWidth, want.width) << f.bmp;
       EXPECT_TRUE(h.boxes->boxes.empty()) << f.bmp;
       continue;
     }
-    EXPECT_EQ(h.form->ImgWidth, want.width) << f.bmp;
+    EXPECT_EQ(h.form->state().imgWidth, want.width) << f.bmp;
     EXPECT_EQ(test::pixelsOf(h.form->picbmp->picture()), want.pixels) << f.bmp;
     ++loaded;
   }
@@ -197,12 +197,12 @@ TEST(FileClick, HostileEmblemHeaderIsRefusedSilently) {
   test::writeBytes(h.file("ok.zwp"), test::emblemFile(1, 1, {0x1234}));
   ASSERT_TRUE(h.click("ok.zwp"));
   const Shown before = shown(h);
-  const zwp::EmblemHeader header = h.form->EmblemHeader;
+  const zwp::EmblemHeader header = h.form->state().header;
   for (const auto& [w, h2] : {std::pair{-1, 5}, {5, -1}, {INT32_MIN, 1}, {100000, 100000}}) {
     test::writeBytes(h.file("bad.zwp"), test::emblemFile(w, h2, {}));
     ASSERT_TRUE(h.click("bad.zwp"));
     EXPECT_EQ(shown(h), before);
-    EXPECT_EQ(h.form->EmblemHeader.Width, header.Width);
+    EXPECT_EQ(h.form->state().header.Width, header.Width);
   }
   EXPECT_TRUE(h.boxes->boxes.empty());
 }
@@ -261,12 +261,14 @@ TEST(Convert, EmblemSaveAsksTheDialogShowsHeightThenSuccess) {
   EXPECT_EQ(h.dialog->shown[0].fileName, "");
   EXPECT_EQ(h.dialog->shown[0].initDir, h.programDir());
   EXPECT_EQ(h.dialog->shown[0].title, "Bild speichern");
+  EXPECT_EQ(h.dialog->parentWindow, h.form.get()) << "the dialog and the boxes open over the window";
+  EXPECT_EQ(h.boxes->parentWindow, h.form.get());
   EXPECT_EQ(h.boxes->boxes, (std::vector<Box>{{"1", 0, ""}, {"Speichern erfolgreich", 64, "Speichern"}}));
   EXPECT_FALSE(targetExistedDuringHeightBox) << "the file appears only when complete";
   EXPECT_EQ(pointerDuringBoxes, (std::vector<Qt::CursorShape>{Qt::WaitCursor, Qt::WaitCursor}));
   const auto bytes = test::readBytes(h.file("a.zwp"));
   ASSERT_EQ(bytes.size(), 284u);
-  EXPECT_EQ(h.form->EmblemHeader.Width, 2);
+  EXPECT_EQ(h.form->state().header.Width, 2);
   EXPECT_EQ(h.form->cursor().shape(), Qt::ArrowCursor);
 }
 
