@@ -176,10 +176,10 @@ void decodeUncompressed(std::span<const uint8_t> f, const Layout& l, Picture& pi
     int32_t* out = picture.row(static_cast<int32_t>(target)).data();
     switch (l.bitCount) {
       case 1:
-        for (size_t x = 0; x < width; ++x) out[x] = palette[(row[x / 8] >> (7 - x % 8)) & 1u];
+        for (size_t x = 0; x < width; ++x) out[x] = palette[(unsigned{row[x / 8]} >> (7 - x % 8)) & 1u];
         break;
       case 4:
-        for (size_t x = 0; x < width; ++x) out[x] = palette[(row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0xFu];
+        for (size_t x = 0; x < width; ++x) out[x] = palette[(unsigned{row[x / 2]} >> (x % 2 == 0 ? 4 : 0)) & 0xFu];
         break;
       case 8:
         for (size_t x = 0; x < width; ++x) out[x] = palette[row[x]];
