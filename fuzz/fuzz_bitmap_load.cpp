@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     const auto loaded = zwp::loadBitmapForPreview(std::span<const uint8_t>(data, size));
     if (loaded && (loaded->width > zwp::kMaxBitmapSide || loaded->height > zwp::kMaxBitmapSide ||
-                   loaded->picture.pixels().size() != static_cast<size_t>(loaded->width) * loaded->height)) {
+                   loaded->picture.pixels().size() != static_cast<size_t>(loaded->width) * static_cast<size_t>(loaded->height))) {
       std::abort();
     }
   } catch (const zwp::Error& e) {
