@@ -1,5 +1,8 @@
 #include "cli/batch.h"
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <ostream>
 
 #include "bitmap/bitmap_probe.h"
@@ -9,6 +12,7 @@
 #include "convert/load.h"
 #include "core/error.h"
 #include "core/version.h"
+#include "imageio/image_file.h"
 
 namespace zwp::cli {
 
@@ -34,9 +38,8 @@ bool fail(std::ostream& err, const std::string& input, const std::string& why) {
 
 // --info: the size and kind from the header alone, nothing converted.
 bool describe(const Job& job, std::ostream& out, std::ostream& err) {
-  if (job.target == Target::ByExtension) return fail(err, job.input, job.skip);
   try {
-    if (job.target == Target::Bitmap) {
+    if (job.emblemInput) {
       const std::vector<uint8_t> bytes = readFilePrefix(job.input, kEmblemHeaderSize);
       MemoryReader head(bytes);
       EmblemHeader header;
@@ -46,7 +49,11 @@ bool describe(const Job& job, std::ostream& out, std::ostream& err) {
       return true;
     }
     const std::vector<uint8_t> bytes = readFilePrefix(job.input, kMaxBmpFileBytes);
-    if (!probeBitmap(bytes).isBitmap) return fail(err, job.input, refusalText(Refusal::NotBitmap));
+    if (!probeBitmap(bytes).isBitmap) {
+      const Artwork art = describeArtwork(bytes);
+      out << job.input << ": " << art.width << " x " << art.height << ", " << art.format << '\n';
+      return true;
+    }
     const BitmapDescription d = describeBitmap(bytes);
     out << job.input << ": " << d.width << " x " << d.height << ", " << bitmapKindFor(d.bitCount)
         << (d.refusal.empty() ? "" : ", abgelehnt: " + d.refusal) << '\n';
@@ -56,10 +63,41 @@ bool describe(const Job& job, std::ostream& out, std::ostream& err) {
   }
 }
 
+// The files to convert: those named, with the picture files inside named
+// folders when the run is recursive (symlinked folders are not entered).
+std::vector<std::string> inputsOf(const Options& options) {
+  namespace fs = std::filesystem;
+  if (!options.recursive) return options.files;
+  std::vector<std::string> extensions = pictureExtensions();
+  extensions.insert(extensions.end(), {"bmp", "zwp"});
+  std::vector<std::string> inputs;
+  for (const std::string& named : options.files) {
+    std::error_code ec;
+    if (!fs::is_directory(named, ec)) {
+      inputs.push_back(named);
+      continue;
+    }
+    std::vector<std::string> found;
+    for (auto it = fs::recursive_directory_iterator(named, fs::directory_options::skip_permission_denied, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      std::string ext = it->path().extension().string();
+      if (ext.empty() || !it->is_regular_file(ec)) continue;
+      for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (std::find(extensions.begin(), extensions.end(), ext.substr(1)) != extensions.end()) {
+        found.push_back(it->path().string());
+      }
+    }
+    std::sort(found.begin(), found.end());
+    inputs.insert(inputs.end(), found.begin(), found.end());
+  }
+  return inputs;
+}
+
 }  // namespace
 
 int run(const Options& options, std::ostream& out, std::ostream& err, bool progress) {
-  const std::vector<Job> jobs = planBatch(options.files, options.outputDir, options.target, options.force);
+  const std::vector<Job> jobs =
+      planBatch(inputsOf(options), options.outputDir, options.target, options.fromEmblem, options.force);
   const size_t total = jobs.size();
   const bool showProgress = progress && total > kProgressFrom;
   size_t failed = 0;
@@ -68,7 +106,9 @@ int run(const Options& options, std::ostream& out, std::ostream& err, bool progr
       if (!describe(job, out, err)) ++failed;
     }
   } else {
-    convertJobs(jobs, options.force ? IfExists::Replace : IfExists::Keep, [&](size_t i, const std::string& failure) {
+    const Settings settings{{options.fit, options.dither}, options.background};
+    const IfExists ifExists = options.force ? IfExists::Replace : IfExists::Keep;
+    convertJobs(jobs, settings, ifExists, [&](size_t i, const std::string& failure) {
       if (showProgress) err << '\r' << (i + 1) << '/' << total << std::flush;
       const Job& job = jobs[i];
       if (!failure.empty()) {

@@ -9,9 +9,13 @@
 #include <system_error>
 #include <thread>
 
+#include "bitmap/bmp_reader.h"
 #include "bitmap/bmp_writer.h"
 #include "codec/emblem_file.h"
+#include "convert/artwork.h"
 #include "convert/load.h"
+#include "core/byte_file.h"
+#include "imageio/image_file.h"
 #include "core/error.h"
 
 namespace zwp::cli {
@@ -28,25 +32,47 @@ struct Outcome {
   std::string failure;
 };
 
-Outcome convertOne(const Job& job, IfExists ifExists) {
+// The picture a job starts from, read with one opening of its file; no value
+// (and the reason in why) when it is refused.
+std::optional<Picture> sourceOf(const Job& job, const Settings& settings, Refusal& why) {
+  if (job.emblemInput) {
+    auto emblem = loadEmblemForPreview(job.input, &why);
+    if (!emblem) return std::nullopt;
+    return std::move(emblem->picture);
+  }
+  FileReader file(job.input);
+  std::vector<uint8_t> bytes;
+  readRest(file, bytes, kMaxBmpFileBytes);
+  // A bitmap that becomes an emblem at its own size obeys exactly the window's rules.
+  if (job.target == Target::Emblem && settings.emblem.fit == 0 && bytes.size() >= 2 && bytes[0] == 'B' &&
+      bytes[1] == 'M') {
+    auto bitmap = loadBitmapForPreview(std::span<const uint8_t>(bytes), &why);
+    if (!bitmap) return std::nullopt;
+    return std::move(bitmap->picture);
+  }
+  return readArtwork(bytes, settings.background);
+}
+
+Outcome convertOne(const Job& job, const Settings& settings, IfExists ifExists) {
   Outcome o;
   try {
     Refusal why = Refusal::None;
-    if (job.target == Target::Emblem) {
-      const auto bitmap = loadBitmapForPreview(job.input, &why);
-      if (bitmap) {
-        o.file = std::make_unique<FileWriter>(job.output, ifExists);
-        writeEmblem(*o.file, bitmap->picture, bitmap->width, bitmap->height);
-      }
-    } else {
-      const auto emblem = loadEmblemForPreview(job.input, &why);
-      if (emblem) {
-        const std::vector<uint8_t> bytes = encodeBmp24(emblem->picture);
-        o.file = std::make_unique<FileWriter>(job.output, ifExists);
-        o.file->write(bytes.data(), bytes.size());
-      }
+    std::optional<Picture> picture = sourceOf(job, settings, why);
+    if (picture && (job.target == Target::Emblem || settings.emblem.fit > 0 || settings.emblem.dither)) {
+      picture = prepareForEmblem(std::move(*picture), settings.emblem);
+      if (!picture) why = Refusal::TooLarge;
     }
-    if (o.file) o.file->finish();
+    if (picture) {
+      VectorSink bytes;
+      if (job.target == Target::Emblem) {
+        writeEmblem(bytes, *picture, picture->width(), picture->height());
+      } else {
+        bytes.bytes = job.target == Target::Png ? encodePng(*picture) : encodeBmp24(*picture);
+      }
+      o.file = std::make_unique<FileWriter>(job.output, ifExists);
+      o.file->write(bytes.bytes.data(), bytes.bytes.size());
+      o.file->finish();
+    }
     if (why != Refusal::None) o.failure = "abgelehnt: " + refusalText(why);
   } catch (const std::exception& e) {
     o.file.reset();
@@ -59,8 +85,8 @@ Outcome convertOne(const Job& job, IfExists ifExists) {
 // last one released, so that the files waiting for their sync stay few.
 class Workers {
  public:
-  Workers(const std::vector<Job>& jobs, IfExists ifExists, size_t window)
-      : jobs_(jobs), ifExists_(ifExists), window_(window), outcomes_(jobs.size()), done_(jobs.size(), false) {
+  Workers(const std::vector<Job>& jobs, const Settings& settings, IfExists ifExists, size_t window)
+      : jobs_(jobs), settings_(settings), ifExists_(ifExists), window_(window), outcomes_(jobs.size()), done_(jobs.size(), false) {
     const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers);
     try {
       for (size_t n = 0; n < std::min(cores, jobs.size()); ++n) threads_.emplace_back([this] { work(); });
@@ -100,7 +126,9 @@ class Workers {
   }
 
  private:
-  Outcome convertNow(size_t i) const { return jobs_[i].skip.empty() ? convertOne(jobs_[i], ifExists_) : Outcome{}; }
+  Outcome convertNow(size_t i) const {
+    return jobs_[i].skip.empty() ? convertOne(jobs_[i], settings_, ifExists_) : Outcome{};
+  }
 
   void work() {
     std::unique_lock lock(mutex_);
@@ -118,6 +146,7 @@ class Workers {
   }
 
   const std::vector<Job>& jobs_;
+  const Settings& settings_;
   const IfExists ifExists_;
   const size_t window_;
   std::mutex mutex_;
@@ -175,10 +204,10 @@ size_t filesPerSync() {
 
 }  // namespace
 
-void convertJobs(const std::vector<Job>& jobs, IfExists ifExists, const JobReport& report) {
+void convertJobs(const std::vector<Job>& jobs, const Settings& settings, IfExists ifExists, const JobReport& report) {
   const size_t step = filesPerSync();
   // While one group is published, the workers convert the next.
-  Workers workers(jobs, ifExists, 2 * step);
+  Workers workers(jobs, settings, ifExists, 2 * step);
   for (size_t first = 0; first < jobs.size(); first += step) {
     const size_t last = std::min(jobs.size(), first + step);
     std::vector<Outcome*> group;

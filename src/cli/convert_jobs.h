@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/plan.h"
+#include "convert/artwork.h"
 #include "core/file_writer.h"
 
 namespace zwp::cli {
@@ -15,6 +16,13 @@ namespace zwp::cli {
 // name (failure empty) or has failed, was refused or skipped (failure says why).
 using JobReport = std::function<void(size_t job, const std::string& failure)>;
 
-void convertJobs(const std::vector<Job>& jobs, IfExists ifExists, const JobReport& report);
+// What every job of a batch shares: how pictures become emblems and what
+// transparency is flattened over.
+struct Settings {
+  EmblemOptions emblem;
+  int32_t background = 0xFFFFFF;
+};
+
+void convertJobs(const std::vector<Job>& jobs, const Settings& settings, IfExists ifExists, const JobReport& report);
 
 }  // namespace zwp::cli

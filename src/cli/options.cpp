@@ -1,9 +1,12 @@
 #include "cli/options.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <filesystem>
 #include <functional>
+
+#include "imageio/image_file.h"
 
 namespace zwp::cli {
 
@@ -28,18 +31,47 @@ const std::vector<Option>& options() {
   static const std::vector<Option> table = {
       {"-o", "--output", "VERZ", "Ergebnisse in das Verzeichnis VERZ schreiben",
        [](Options& o, const std::string& v, std::string&) { return o.outputDir = v, true; }},
-      {nullptr, "--to", "zwp|bmp", "Zielformat erzwingen, statt es aus der Endung zu nehmen",
+      {nullptr, "--to", "zwp|bmp|png", "Zielformat erzwingen, statt es aus der Endung zu nehmen",
        [](Options& o, const std::string& v, std::string& error) {
          if (lower(v) == "zwp") {
            o.target = Target::Emblem;
          } else if (lower(v) == "bmp") {
            o.target = Target::Bitmap;
+         } else if (lower(v) == "png") {
+           o.target = Target::Png;
          } else {
-           error = "--to erwartet zwp oder bmp, nicht \"" + v + "\"";
+           error = "--to erwartet zwp, bmp oder png, nicht \"" + v + "\"";
            return false;
          }
          return true;
        }},
+      {nullptr, "--from", "zwp", "jede Eingabe als Wappen lesen, wie immer sie heißt",
+       [](Options& o, const std::string& v, std::string& error) {
+         if (lower(v) == "zwp") return o.fromEmblem = true;
+         error = "--from kennt nur zwp, nicht \"" + v + "\"";
+         return false;
+       }},
+      {nullptr, "--fit", "N", "größere Bilder auf höchstens N × N Pixel verkleinern (1-128)",
+       [](Options& o, const std::string& v, std::string& error) {
+         int n = 0;
+         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+         if (ec != std::errc() || end != v.data() + v.size() || n < 1 || n > 128) {
+           error = "--fit erwartet eine Zahl von 1 bis 128, nicht \"" + v + "\"";
+           return false;
+         }
+         o.fit = n;
+         return true;
+       }},
+      {nullptr, "--background", "FARBE", "Hintergrund für Transparenz, #RRGGBB oder Name (weiß)",
+       [](Options& o, const std::string& v, std::string& error) {
+         if (parseColour(v, o.background)) return true;
+         error = "--background erwartet #RRGGBB oder einen Farbnamen, nicht \"" + v + "\"";
+         return false;
+       }},
+      {nullptr, "--dither", nullptr, "Farben beim Wappen fehlerverteilt rastern statt nur runden",
+       [](Options& o, const std::string&, std::string&) { return o.dither = true; }},
+      {"-r", "--recursive", nullptr, "angegebene Verzeichnisse mit allen Unterverzeichnissen umwandeln",
+       [](Options& o, const std::string&, std::string&) { return o.recursive = true; }},
       {"-f", "--force", nullptr, "vorhandene Zieldateien ersetzen (sonst werden sie übersprungen)",
        [](Options& o, const std::string&, std::string&) { return o.force = true; }},
       {nullptr, "--info", nullptr, "nur Breite, Höhe und Art jeder Datei anzeigen",
@@ -59,9 +91,9 @@ constexpr size_t kOptionColumn = 20;
 std::string helpText() {
   std::string text =
       "Aufruf: zwpconv [OPTIONEN] DATEI...\n"
-      "Wandelt Windows-Bitmaps (.bmp) in Zorbel-Wappen (.zwp) um und Wappen zurück in\n"
-      "24-Bit-Bitmaps. Die Richtung folgt der Dateiendung (groß oder klein geschrieben);\n"
-      "das Ergebnis liegt neben der Eingabe und trägt die andere Endung.\n"
+      "Wandelt Bilder (BMP, PNG, JPEG, GIF, TGA, TIFF, WebP ...) in Zorbel-Wappen (.zwp)\n"
+      "um und Wappen (.zwp, groß oder klein geschrieben) zurück in 24-Bit-Bitmaps;\n"
+      "das Ergebnis liegt neben der Eingabe und trägt die Endung des Zielformats.\n"
       "\n"
       "Optionen:\n";
   for (const Option& option : options()) {
@@ -73,8 +105,8 @@ std::string helpText() {
   }
   text +=
       "\n"
-      "Bitmaps müssen 1, 4, 8, 16 oder 24 Bit pro Pixel haben und dürfen höchstens\n"
-      "128 × 128 Pixel groß sein. Jede Datei erscheint erst, wenn sie vollständig\n"
+      "Bitmaps müssen 1, 4, 8, 16 oder 24 Bit pro Pixel haben. Ein Wappen entsteht nur\n"
+      "aus Bildern bis 128 × 128 Pixel, mit --fit aus jedem. Jede Datei erscheint erst, wenn sie vollständig\n"
       "geschrieben ist. Eingaben und Ergebnisse desselben Aufrufs werden nie\n"
       "überschrieben, auch nicht mit -f.\n"
       "\n"

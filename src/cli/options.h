@@ -2,6 +2,7 @@
 // the help text are made, so that the two cannot drift apart.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,11 @@ struct Options {
   std::vector<std::string> files;
   std::string outputDir;  // empty: next to each input
   Target target = Target::ByExtension;
+  bool fromEmblem = false;        // every input is an emblem, whatever its name
+  int32_t background = 0xFFFFFF;  // what transparency is flattened over: white
+  int32_t fit = 0;                // shrink to fit inside fit x fit; 0: refuse what is too large
+  bool dither = false;
+  bool recursive = false;
   bool force = false;
   bool info = false;
   bool help = false;

@@ -19,18 +19,11 @@ std::string lower(std::string s) {
   return s;
 }
 
-Target targetOf(const std::string& input, Target forced) {
-  if (forced != Target::ByExtension) return forced;
-  const std::string ext = lower(fs::path(input).extension().string());
-  if (ext == ".bmp") return Target::Emblem;
-  if (ext == ".zwp") return Target::Bitmap;
-  return Target::ByExtension;
-}
-
 std::string outputOf(const std::string& input, const std::string& outputDir, Target target) {
   const fs::path in(input);
   const fs::path dir = outputDir.empty() ? in.parent_path() : fs::path(outputDir);
-  return (dir / (in.stem().string() + (target == Target::Emblem ? ".zwp" : ".bmp"))).string();
+  const char* ext = target == Target::Emblem ? ".zwp" : target == Target::Png ? ".png" : ".bmp";
+  return (dir / (in.stem().string() + ext)).string();
 }
 
 // Where a file is or would be: its folder with every link and every "." and
@@ -70,7 +63,7 @@ bool exists(const std::string& path) {
 }  // namespace
 
 std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::string& outputDir, Target forced,
-                           bool force) {
+                           bool fromEmblem, bool force) {
   Places places;
   // The first input at each place and for each file.
   std::unordered_map<std::string, size_t> inputAtPlace;
@@ -89,12 +82,8 @@ std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::st
   for (size_t i = 0; i < inputs.size(); ++i) {
     Job job;
     job.input = inputs[i];
-    job.target = targetOf(job.input, forced);
-    if (job.target == Target::ByExtension) {
-      job.skip = "unbekannte Endung, Richtung mit --to wählen";
-      jobs.push_back(std::move(job));
-      continue;
-    }
+    job.emblemInput = fromEmblem || lower(fs::path(job.input).extension().string()) == ".zwp";
+    job.target = forced != Target::ByExtension ? forced : job.emblemInput ? Target::Bitmap : Target::Emblem;
     job.output = outputOf(job.input, outputDir, job.target);
     const std::string place = places.of(job.output);
     std::optional<size_t> outputIsInput;

@@ -8,19 +8,22 @@
 
 namespace zwp::cli {
 
-enum class Target { ByExtension, Emblem, Bitmap };
+enum class Target { ByExtension, Emblem, Bitmap, Png };
 
 struct Job {
   std::string input;
   std::string output;
   Target target = Target::ByExtension;
+  bool emblemInput = false;
   std::string skip;  // why the job does not run, in German; empty when it runs
 };
 
-// One job per input, in order. Without force an existing output is skipped;
-// with force it is replaced, unless it is one of the batch's inputs (the same
-// file by device and inode, or the same path) or the output of an earlier job.
+// One job per input, in order. An input is an emblem when it is named .zwp
+// (or fromEmblem says so) and becomes a BMP by default; any other picture
+// becomes an emblem. Without force an existing output is skipped; with force
+// it is replaced, unless it is one of the batch's inputs (the same file by
+// device and inode, or the same path) or the output of an earlier job.
 std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::string& outputDir, Target forced,
-                           bool force);
+                           bool fromEmblem, bool force);
 
 }  // namespace zwp::cli

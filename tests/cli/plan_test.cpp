@@ -112,13 +112,17 @@ TEST(BatchPlan, NoOriginalIsEverOverwritten) {
 }
 
 TEST(BatchPlan, OutputsGoBesideTheInputOrIntoTheFolderWithTheOtherExtension) {
-  const auto jobs = cli::planBatch({"a/b.BMP", "c.zwp", "notes.txt", "x.tar.zwp"}, "", cli::Target::ByExtension, false);
+  const auto jobs =
+      cli::planBatch({"a/b.BMP", "c.ZWP", "art.png", "x.tar.zwp"}, "", cli::Target::ByExtension, false, false);
   ASSERT_EQ(jobs.size(), 4u);
   EXPECT_EQ(jobs[0].output, "a/b.zwp");
   EXPECT_EQ(jobs[1].output, "c.bmp");
-  EXPECT_EQ(jobs[2].skip, "unbekannte Endung, Richtung mit --to wählen");
+  EXPECT_EQ(jobs[2].output, "art.zwp") << "any picture that is no emblem becomes one";
   EXPECT_EQ(jobs[3].output, "x.tar.bmp");
-  EXPECT_EQ(cli::planBatch({"a/b.bmp"}, "out", cli::Target::Bitmap, false)[0].output, "out/b.bmp");
+  EXPECT_EQ(cli::planBatch({"a/b.bmp"}, "out", cli::Target::Bitmap, false, false)[0].output, "out/b.bmp");
+  const auto png = cli::planBatch({"w.dat"}, "", cli::Target::Png, true, false);
+  EXPECT_TRUE(png[0].emblemInput);
+  EXPECT_EQ(png[0].output, "w.png");
 }
 
 }  // namespace
