@@ -45,15 +45,12 @@ Channel channelOf(uint32_t mask) {
   return c;
 }
 
-// Expands a channel of n bits to 0..255 by repeating its bits (31 -> 255).
+// Expands a channel of n bits to 0..255, rounded to the nearest: v * 255 / max
+// (31 -> 255, 3 -> 25), for narrow and wide channels alike.
 int expand(uint32_t value, int bits) {
   if (bits <= 0) return 0;
-  if (bits >= 8) return static_cast<int>(value >> (bits - 8));
-  int out = 0;
-  for (int pos = 8 - bits; pos > -bits; pos -= bits) {
-    out |= pos >= 0 ? static_cast<int>(value << pos) : static_cast<int>(value >> -pos);
-  }
-  return out & 0xFF;
+  const uint64_t max = (uint64_t{1} << bits) - 1;
+  return static_cast<int>((uint64_t{value} * 255 + max / 2) / max);
 }
 
 int channelValue(uint32_t pixel, const Channel& c) { return expand((pixel & c.mask) >> c.shift, c.bits); }

@@ -18,7 +18,8 @@ namespace zwp {
 inline constexpr size_t kMaxBmpFileBytes = 96u * 1024 * 1024;
 
 // Decodes a whole BMP file held in memory. Pixels that RLE skips and palette
-// indices beyond the palette are black; 16-bit channels expand to full range.
+// indices beyond the palette are black; 16-bit channels expand to full range,
+// rounded (v * 255 / max to the nearest).
 Picture decodeBmp(std::span<const uint8_t> file);
 
 // What a BMP file's headers say, checked as decodeBmp checks them, without

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+
 
 #include "codec/pixel_codec.h"
 #include "core/error.h"
@@ -114,6 +117,37 @@ TEST(BmpDecoder, SixteenBitChannelsExpandToFullRange) {
       b.data = paddedRows({{static_cast<uint8_t>(c.value), static_cast<uint8_t>(c.value >> 8)}});
       EXPECT_EQ(decode(b).at(0, 0), c.colour) << std::hex << c.value << " header " << std::dec << info;
     }
+  }
+}
+
+// Every code of a 5-, 6- and 10-bit channel widens to round(code * 255 / max),
+// as the reference images of the public BMP test suite have it.
+TEST(BmpDecoder, SixteenBitChannelsWidenByRounding) {
+  for (const auto& [mask, bits] : {std::pair<uint32_t, int>{0x001F, 5}, {0x07E0, 6}, {0x03FF, 10}}) {
+    const uint32_t top = (1u << bits) - 1;
+    for (uint32_t code = 0; code <= top; ++code) {
+      BmpBuilder b;
+      b.bitCount = 16;
+      b.compression = kBitfields;
+      b.masks = {0, 0, mask};
+      const uint32_t word = code << std::countr_zero(mask);
+      b.data = paddedRows({{static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8)}});
+      const long want = std::lround(code * 255.0 / top);
+      ASSERT_EQ(decode(b).at(0, 0), colourOf(0, 0, static_cast<int>(want))) << bits << "-bit code " << code;
+    }
+  }
+  const struct {
+    uint32_t mask;
+    uint32_t code;
+    int widened;
+  } known[] = {{0x1F, 3, 25}, {0x1F, 7, 58}, {0x1F, 24, 197}, {0x1F, 28, 230}, {0x3F, 11, 45}, {0x3F, 52, 210}};
+  for (const auto& k : known) {
+    BmpBuilder b;
+    b.bitCount = 16;
+    b.compression = kBitfields;
+    b.masks = {0, 0, k.mask};
+    b.data = paddedRows({{static_cast<uint8_t>(k.code), 0}});
+    EXPECT_EQ(decode(b).at(0, 0), colourOf(0, 0, k.widened)) << k.code;
   }
 }
 
