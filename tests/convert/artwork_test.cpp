@@ -1,0 +1,64 @@
+#include "convert/artwork.h"
+
+#include <gtest/gtest.h>
+
+#include "codec/pixel_codec.h"
+#include "support/test_files.h"
+
+namespace zwp {
+namespace {
+
+TEST(Flatten, TransparencyBlendsOverTheBackgroundExactlyAtTheEnds) {
+  const uint8_t rgba[] = {200, 10, 30, 0, 200, 10, 30, 255, 200, 10, 30, 128, 0, 0, 0, 0};
+  const Picture p = flatten({rgba, 4, 1, sizeof rgba}, colourOf(16, 32, 48));
+  EXPECT_EQ(test::pixelsOf(p), (std::vector<int32_t>{colourOf(16, 32, 48), colourOf(200, 10, 30),
+                                                    colourOf(108, 21, 39), colourOf(16, 32, 48)}));
+}
+
+TEST(Fit, SizesKeepTheAspectRatioRoundAndNeverEnlarge) {
+  const struct {
+    int32_t w, h, side, fw, fh;
+  } cases[] = {{300, 200, 128, 128, 85}, {200, 300, 128, 85, 128}, {100, 50, 128, 100, 50}, {129, 129, 128, 128, 128},
+               {4096, 3, 128, 128, 1},   {1, 1000, 16, 1, 16},     {512, 512, 128, 128, 128}, {7, 3, 1, 1, 1}};
+  for (const auto& c : cases) {
+    const Size s = fittedSize(c.w, c.h, c.side);
+    EXPECT_EQ(s.width, c.fw) << c.w << " x " << c.h << " in " << c.side;
+    EXPECT_EQ(s.height, c.fh) << c.w << " x " << c.h << " in " << c.side;
+  }
+  const Picture small(3, 2, colourOf(1, 2, 3));
+  EXPECT_EQ(fitInside(small, 128), small);
+}
+
+TEST(Fit, NewPixelsAreTheMeanOfTheAreaTheyCover) {
+  // Each new pixel covers one and a half old ones.
+  const Picture row(3, 1, {colourOf(0, 0, 0), colourOf(90, 90, 90), colourOf(180, 180, 180)});
+  EXPECT_EQ(test::pixelsOf(fitInside(row, 2)), (std::vector<int32_t>{colourOf(30, 30, 30), colourOf(150, 150, 150)}));
+
+  // Fine detail averages instead of aliasing: a one-pixel checkerboard turns grey.
+  Picture checker(256, 256);
+  for (int32_t y = 0; y < 256; ++y) {
+    for (int32_t x = 0; x < 256; ++x) checker.set(x, y, (x + y) % 2 ? colourOf(255, 255, 255) : 0);
+  }
+  const Picture grey = fitInside(checker, 128);
+  ASSERT_EQ(grey.width(), 128);
+  for (const int32_t c : grey.pixels()) ASSERT_EQ(c, colourOf(128, 128, 128));
+}
+
+TEST(Dither, EveryPixelIsALevelTheEmblemKeeps) {
+  Picture ramp(64, 16);
+  for (int32_t y = 0; y < 16; ++y) {
+    for (int32_t x = 0; x < 64; ++x) ramp.set(x, y, colourOf(4 * x, 255 - 4 * x, 16 * y + x % 7));
+  }
+  const Picture dithered = ditherToEmblemLevels(ramp);
+  for (const int32_t c : dithered.pixels()) ASSERT_EQ(UnpackPixel(CUint(storedWord(snapPixel(c)))), c);
+  EXPECT_NE(dithered, ramp);
+}
+
+TEST(PrepareForEmblem, RefusesLargePicturesUnlessAskedToFit) {
+  EXPECT_FALSE(prepareForEmblem(Picture(129, 1), {}));
+  EXPECT_EQ(prepareForEmblem(Picture(128, 128), {})->width(), 128);
+  EXPECT_EQ(prepareForEmblem(Picture(1000, 10), {64, false})->height(), 1);
+}
+
+}  // namespace
+}  // namespace zwp
