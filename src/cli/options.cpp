@@ -84,7 +84,7 @@ const std::vector<Option>& options() {
   return table;
 }
 
-constexpr size_t kOptionColumn = 20;
+constexpr size_t kOptionColumn = 24;
 
 }  // namespace
 
@@ -92,8 +92,9 @@ std::string helpText() {
   std::string text =
       "Aufruf: zwpconv [OPTIONEN] DATEI...\n"
       "Wandelt Bilder (BMP, PNG, JPEG, GIF, TGA, TIFF, WebP ...) in Zorbel-Wappen (.zwp)\n"
-      "um und Wappen (.zwp, groß oder klein geschrieben) zurück in 24-Bit-Bitmaps;\n"
-      "das Ergebnis liegt neben der Eingabe und trägt die Endung des Zielformats.\n"
+      "um und Wappen (.zwp, groß oder klein geschrieben) zurück in 24-Bit-Bitmaps oder\n"
+      "mit --to png in PNG-Bilder; das Ergebnis liegt neben der Eingabe und trägt die\n"
+      "Endung des Zielformats.\n"
       "\n"
       "Optionen:\n";
   for (const Option& option : options()) {
@@ -106,9 +107,9 @@ std::string helpText() {
   text +=
       "\n"
       "Bitmaps müssen 1, 4, 8, 16 oder 24 Bit pro Pixel haben. Ein Wappen entsteht nur\n"
-      "aus Bildern bis 128 × 128 Pixel, mit --fit aus jedem. Jede Datei erscheint erst, wenn sie vollständig\n"
-      "geschrieben ist. Eingaben und Ergebnisse desselben Aufrufs werden nie\n"
-      "überschrieben, auch nicht mit -f.\n"
+      "aus Bildern bis 128 × 128 Pixel, mit --fit aus jedem. Jede Datei erscheint erst,\n"
+      "wenn sie vollständig geschrieben ist. Eingaben und Ergebnisse desselben Aufrufs\n"
+      "werden nie überschrieben, auch nicht mit -f.\n"
       "\n"
       "Rückgabewert: 0, wenn jede Datei umgewandelt wurde; 1, wenn mindestens eine\n"
       "abgelehnt, übersprungen oder nicht geschrieben wurde; 2 bei falschem Aufruf.\n";
