@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 class SilentBoxes final : public zwp::ui::MessageBoxes {
  public:
   void show(const QString&, int, const QString&) override {}
+  bool ask(const QString&, const QString&) override { return true; }
 };
 
 class FixedDialog final : public zwp::ui::SaveDialog {

@@ -1,15 +1,75 @@
 // The window program: creates Form1 with the desktop's own dialogs and drives.
+// --help and --version answer on the terminal before any window (or display)
+// is needed; a file named on the command line is opened in the window.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <cstdio>
 
+#include "core/version.h"
+#include "ui/banner.h"
 #include "ui/form1.h"
 #include "ui/qt_platform.h"
 #include "ui/texts.h"
 
+namespace {
+
+constexpr const char* kHelp =
+    "Aufruf: zwp-konverter [DATEI]\n"
+    "Öffnet das Fenster des ZWP-Konverters; mit DATEI (ein Bild oder ein Zorbel-Wappen)\n"
+    "zeigt es gleich diese Datei.\n"
+    "\n"
+    "  -h, --help      diese Hilfe anzeigen\n"
+    "  -v, --version   Versionsnummer anzeigen\n"
+    "\n"
+    "Viele Dateien auf einmal wandelt zwpconv um (zwpconv --help).\n";
+
+// The program's own options; Qt's (-platform, -style ...) are Qt's business.
+struct Arguments {
+  bool ok = false;
+  bool help = false;
+  bool version = false;
+  QString file;
+};
+
+Arguments parse(const QStringList& arguments) {
+  QCommandLineParser parser;
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+  const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+  parser.addOptions({help, version});
+  Arguments a;
+  a.ok = parser.parse(arguments) && parser.positionalArguments().size() <= 1;
+  a.help = parser.isSet(help);
+  a.version = parser.isSet(version);
+  if (!parser.positionalArguments().isEmpty()) a.file = parser.positionalArguments().first();
+  return a;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  QStringList raw;
+  for (int i = 0; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+  // Before the application exists: no display is needed to answer these.
+  const Arguments early = parse(raw);
+  if (early.help) return std::printf("%s", kHelp) < 0 ? 1 : 0;
+  if (early.version) return std::printf("zwp-konverter %s\n", zwp::kVersion) < 0 ? 1 : 0;
+
   QApplication app(argc, argv);
+  // Qt has taken its own options out by now; whatever is left must be ours.
+  const Arguments args = parse(QApplication::arguments());
+  if (!args.ok) {
+    std::fprintf(stderr, "zwp-konverter: falscher Aufruf\n%s", kHelp);
+    return 2;
+  }
   QApplication::setApplicationName(zwp::ui::text::kApplicationName);
+  QApplication::setApplicationVersion(QString::fromLatin1(zwp::kVersion));
+  // Docks and task bars match the window to its menu entry and show its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("de.zwp_konverter.ZwpKonverter"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("de.zwp_konverter.ZwpKonverter"),
+                                               QIcon(QPixmap::fromImage(zwp::ui::shieldImage()))));
   // The save dialog and the message boxes speak German like the rest of the window.
   QTranslator qtTexts;
   if (qtTexts.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -18,5 +78,6 @@ int main(int argc, char** argv) {
   }
   zwp::ui::Form1 window(zwp::ui::qtPlatform());
   window.Form_Load();
+  if (!args.file.isEmpty()) window.openFile(args.file);
   return QApplication::exec();
 }

@@ -109,6 +109,19 @@ Picture fitInside(const Picture& picture, int32_t side) {
   return out;
 }
 
+Picture thumbnailOf(const Picture& picture, int32_t side) {
+  const int32_t longer = std::max(picture.width(), picture.height());
+  if (longer == 0 || longer >= side) return fitInside(picture, side);
+  const int32_t factor = side / longer;
+  Picture out(picture.width() * factor, picture.height() * factor);
+  for (int32_t y = 0; y < out.height(); ++y) {
+    const std::span<const int32_t> in = picture.row(y / factor);
+    std::span<int32_t> row = out.row(y);
+    for (size_t x = 0; x < row.size(); ++x) row[x] = in[x / static_cast<size_t>(factor)];
+  }
+  return out;
+}
+
 std::optional<Picture> prepareForEmblem(Picture picture, const EmblemOptions& options) {
   if (options.fit > 0) {
     picture = fitInside(picture, options.fit);

@@ -41,6 +41,11 @@ Size fittedSize(int32_t width, int32_t height, int32_t side);
 // instead of aliasing. Pictures that fit are returned unchanged; never enlarges.
 Picture fitInside(const Picture& picture, int32_t side);
 
+// A picture for a preview whose longer side is at most `side`: pixel art is
+// enlarged by the largest whole factor that fits, every pixel a sharp square,
+// and a picture larger than side x side is shrunk by area averaging.
+Picture thumbnailOf(const Picture& picture, int32_t side);
+
 // How a picture becomes an emblem: shrunk to fit inside fit x fit (1..128;
 // 0 for no shrinking) and dithered or not.
 struct EmblemOptions {

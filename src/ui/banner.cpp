@@ -6,17 +6,10 @@
 
 namespace zwp::ui {
 
-QImage bannerImage() {
-  QImage image(400, 100, QImage::Format_RGB32);
-  QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing);
+namespace {
 
-  QLinearGradient ground(0, 0, 0, 100);
-  ground.setColorAt(0, QColor(186, 222, 250));
-  ground.setColorAt(1, QColor(120, 180, 235));
-  p.fillRect(image.rect(), ground);
-
-  // A heraldic shield split into the three 5-6-5 colour fields.
+// A heraldic shield split into the three 5-6-5 colour fields, 57 x 80 at (330, 12).
+void drawShield(QPainter& p) {
   QPainterPath shield;
   shield.moveTo(330, 12);
   shield.lineTo(386, 12);
@@ -32,6 +25,32 @@ QImage bannerImage() {
   p.restore();
   p.setPen(QPen(QColor(40, 40, 60), 2.5));
   p.drawPath(shield);
+}
+
+}  // namespace
+
+QImage shieldImage() {
+  QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.translate(32, 32);
+  p.scale(0.72, 0.72);
+  p.translate(-358.5, -52);
+  drawShield(p);
+  return image;
+}
+
+QImage bannerImage() {
+  QImage image(400, 100, QImage::Format_RGB32);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+
+  QLinearGradient ground(0, 0, 0, 100);
+  ground.setColorAt(0, QColor(186, 222, 250));
+  ground.setColorAt(1, QColor(120, 180, 235));
+  p.fillRect(image.rect(), ground);
+  drawShield(p);
 
   QFont title(QStringLiteral("Sans Serif"), 24, QFont::Bold);
   p.setFont(title);

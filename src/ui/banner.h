@@ -7,5 +7,7 @@
 namespace zwp::ui {
 
 QImage bannerImage();
+// The shield alone on a transparent ground, 64 x 64: the window's icon.
+QImage shieldImage();
 
 }  // namespace zwp::ui

@@ -4,6 +4,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSettings>
 
 #include "core/error.h"
 #include "core/version.h"
@@ -56,6 +57,7 @@ Form1::Form1(Platform platform, QWidget* parent) : QMainWindow(parent), platform
   platform_.saveDialog->DialogTitle = text::kSaveDialogTitle;
   platform_.saveDialog->parentWindow = this;
   platform_.messageBoxes->parentWindow = this;
+  setAcceptDrops(true);
   buildControls();
   buildMenus();
 }
@@ -96,6 +98,9 @@ void Form1::buildControls() {
   picbmp = place(new PreviewSurface(Frame2), "picbmp", 40, 40, 115, 113);
   picbmp->setSurfaceWidth(115);
   picbmp->setSurfaceHeight(113);
+  // Buttons stay above pictures, and a large picture stays inside the panel's border.
+  picbmp->setClip(Frame2->contentsRect());
+  cmdconvert->raise();
   lblhöhe = place(label(text::kHeightInitial, Frame2), "lblhöhe", 104, 16, 89, 17);
   lblbreite = place(label(text::kWidthInitial, Frame2), "lblbreite", 8, 16, 89, 17);
 
@@ -144,7 +149,7 @@ void Form1::setTag(const QString& tag) { btnformat->setProperty("Tag", tag); }
 void Form1::Form_Load() {
   show();
   try {
-    Dirverzeichnis->setPath(platform_.programDir);
+    Dirverzeichnis->setPath(startDirectory());
   } catch (const Error& e) {
     reportError(e);
   }
@@ -184,6 +189,9 @@ void Form1::chooseZorbelDirectory() {
   try {
     drvlaufwerk->setDrive(dir);
     Dirverzeichnis->setPath(dir);
+    if (!platform_.settingsFile.isEmpty()) {
+      QSettings(platform_.settingsFile, QSettings::IniFormat).setValue(text::kZorbelDirKey, dir);
+    }
   } catch (const Error& e) {
     reportError(e);
   }

@@ -8,6 +8,8 @@
 #include "codec/emblem_file.h"
 #include "ui/platform.h"
 
+class QDragEnterEvent;
+class QDropEvent;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -35,6 +37,18 @@ class Form1 : public QMainWindow {
   void btnformat_Click();
   void Fildatei_Click();
   void cmdconvert_Click();
+
+  // Opens a file the user named (on the command line, by "Open with" or by
+  // dropping it): the lists go to its folder, the direction follows it, and it
+  // is loaded as a click would load it. Unlike a click, a file that cannot be
+  // shown gets a message that says why; a picture larger than 128 x 128 gets
+  // the question whether to shrink it.
+  void openFile(const QString& path);
+
+  // Where the lists start and the save dialog opens: the Zorbel directory the
+  // user chose, else the program's directory when it can be written to, else
+  // the home directory.
+  QString startDirectory() const;
 
   // The direction flag: "0" bitmap to emblem, "1" emblem to bitmap.
   QString tag() const;
@@ -75,7 +89,12 @@ class Form1 : public QMainWindow {
   void setTag(const QString& tag);
   void chooseZorbelDirectory();
   void showBitmap(const QString& path);
+  void showPicture(Picture picture);
   void showEmblem(const QString& path);
+  void showEmblem(Emblem emblem);
+  void openPicture(const std::string& file);
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void saveEmblem();
   void saveBitmap();
   void reportError(const std::exception& error);

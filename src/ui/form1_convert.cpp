@@ -3,6 +3,7 @@
 // format.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <filesystem>
 
@@ -11,24 +12,13 @@
 #include "core/error.h"
 #include "ui/file_list.h"
 #include "ui/form1.h"
+#include "ui/handler_support.h"
 #include "ui/preview_surface.h"
 #include "ui/texts.h"
 
 namespace zwp::ui {
 
 namespace {
-
-// The hourglass while a handler works; the default pointer on every way out.
-class BusyPointer {
- public:
-  explicit BusyPointer(QWidget* window) : window_(window) { window_->setCursor(Qt::WaitCursor); }
-  ~BusyPointer() { window_->setCursor(Qt::ArrowCursor); }
-  BusyPointer(const BusyPointer&) = delete;
-  BusyPointer& operator=(const BusyPointer&) = delete;
-
- private:
-  QWidget* window_;
-};
 
 // Puts the picture back into the preview when the emblem save ends, however
 // it ends, so that the progress colours never become the picture.
@@ -43,8 +33,6 @@ class RestorePreview {
   PreviewSurface* preview_;
   const Picture& picture_;
 };
-
-std::string filePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // The save dialog asks before it hands out the name of an existing file, so
 // such a file is replaced; a name that was free must still be free when the
@@ -78,28 +66,34 @@ void Form1::Fildatei_Click() {
 // failure or refusal leaves the previous picture, labels and sizes in place.
 void Form1::showBitmap(const QString& path) {
   auto loaded = loadBitmapForPreview(filePath(path));
-  if (!loaded) return;
-  lblbreite->setText(text::kWidthLoaded + QString::number(loaded->width));
-  lblhöhe->setText(text::kHeightLoaded + QString::number(loaded->height));
-  ImgWidth = loaded->width;
-  ImgHeight = loaded->height;
-  EmblemHeader.Width = loaded->width;
-  EmblemHeader.Height = loaded->height;
-  picbmp->setPicture(std::move(loaded->picture));
+  if (loaded) showPicture(std::move(loaded->picture));
+}
+
+void Form1::showPicture(Picture picture) {
+  lblbreite->setText(text::kWidthLoaded + QString::number(picture.width()));
+  lblhöhe->setText(text::kHeightLoaded + QString::number(picture.height()));
+  ImgWidth = picture.width();
+  ImgHeight = picture.height();
+  EmblemHeader.Width = ImgWidth;
+  EmblemHeader.Height = ImgHeight;
+  picbmp->setPicture(std::move(picture));
   picbmp->setLeft(kPreviewLeft);
 }
 
 void Form1::showEmblem(const QString& path) {
   auto emblem = loadEmblemForPreview(filePath(path));
-  if (!emblem) return;
-  lblbreite->setText(text::kWidthLoaded + QString::number(emblem->header.Width));
-  lblhöhe->setText(text::kHeightLoaded + QString::number(emblem->header.Height));
-  ImgWidth = emblem->header.Width;
-  ImgHeight = emblem->header.Height;
-  EmblemHeader = emblem->header;
+  if (emblem) showEmblem(std::move(*emblem));
+}
+
+void Form1::showEmblem(Emblem emblem) {
+  lblbreite->setText(text::kWidthLoaded + QString::number(emblem.header.Width));
+  lblhöhe->setText(text::kHeightLoaded + QString::number(emblem.header.Height));
+  ImgWidth = emblem.header.Width;
+  ImgHeight = emblem.header.Height;
+  EmblemHeader = emblem.header;
   picbmp->setLeft(kPreviewLeft);
   picbmp->hide();
-  picbmp->setPicture(std::move(emblem->picture));
+  picbmp->setPicture(std::move(emblem.picture));
   picbmp->show();
 }
 
@@ -122,7 +116,7 @@ void Form1::cmdconvert_Click() {
 
 void Form1::saveEmblem() {
   SaveDialog& dialog = dlgspeichern();
-  dialog.InitDir = platform_.programDir;
+  dialog.InitDir = startDirectory();
   dialog.Filter = text::kEmblemFilter;
   dialog.FileName.clear();
   dialog.ShowSave();
@@ -145,8 +139,13 @@ void Form1::saveEmblem() {
 
 void Form1::saveBitmap() {
   SaveDialog& dialog = dlgspeichern();
-  dialog.InitDir = platform_.programDir;
+  dialog.InitDir = startDirectory();
   dialog.Filter = text::kBitmapFilter;
+  // A name kept from an emblem save is proposed with the bitmap's extension.
+  if (!dialog.FileName.isEmpty()) {
+    const QFileInfo kept(dialog.FileName);
+    dialog.FileName = QDir::toNativeSeparators(QDir(kept.path()).filePath(kept.completeBaseName() + ".bmp"));
+  }
   dialog.ShowSave();
   picbmp->setScaleWidth(static_cast<float>(EmblemHeader.Width));
   picbmp->setScaleHeight(static_cast<float>(EmblemHeader.Height));

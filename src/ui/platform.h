@@ -51,6 +51,8 @@ class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
   virtual void show(const QString& text, int style, const QString& title) = 0;
+  // A question with the answers "Ja" and "Nein"; true for "Ja".
+  virtual bool ask(const QString& text, const QString& title) = 0;
   // The window the boxes belong to; they open over it.
   QWidget* parentWindow = nullptr;
 
@@ -68,6 +70,9 @@ struct Platform {
   std::function<QString(QWidget* parent, const QString& start)> chooseDirectory;
   // The directory that holds the program.
   QString programDir;
+  // Where the one remembered setting (the Zorbel directory) is kept, as an INI
+  // file; empty: nothing is remembered.
+  QString settingsFile;
 };
 
 }  // namespace zwp::ui

@@ -75,6 +75,21 @@ void PreviewSurface::repaintRows(int firstRow, int lastRow) {
   repaint(0, firstRow, image_.width(), lastRow - firstRow + 1);
 }
 
+void PreviewSurface::setClip(const QRect& inParent) {
+  clip_ = inParent;
+  updateMask();
+}
+
+void PreviewSurface::updateMask() {
+  if (clip_.isNull()) return;
+  const QRect visible = clip_.translated(-pos()).intersected(rect());
+  // An empty mask would show everything: a mask outside the widget shows nothing.
+  setMask(visible.isEmpty() ? QRegion(-1, -1, 1, 1) : QRegion(visible));
+}
+
+void PreviewSurface::moveEvent(QMoveEvent*) { updateMask(); }
+void PreviewSurface::resizeEvent(QResizeEvent*) { updateMask(); }
+
 void PreviewSurface::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.drawImage(event->rect().topLeft(), image_, event->rect());

@@ -29,6 +29,9 @@ class PreviewSurface : public QWidget {
   void setSurfaceWidth(int width);
   void setSurfaceHeight(int height);
   void setLeft(int left);
+  // Only the part inside this rectangle of the parent is ever shown, however
+  // large the picture; its pixels are all kept.
+  void setClip(const QRect& inParent);
 
   // Paints rows [firstRow, lastRow] on the screen now, inside a running handler.
   void repaintRows(int firstRow, int lastRow);
@@ -43,14 +46,18 @@ class PreviewSurface : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void resizeSurface(int width, int height);
+  void updateMask();
 
   QImage image_;  // null while a side is zero
   QSize size_;
   float scaleWidth_ = 0;
   float scaleHeight_ = 0;
+  QRect clip_;
 };
 
 }  // namespace zwp::ui

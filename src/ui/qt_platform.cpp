@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSettings>
 #include <QStorageInfo>
 
 #include "core/error.h"
@@ -65,6 +66,10 @@ class QtMessageBoxes final : public MessageBoxes {
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
   }
+  bool ask(const QString& text, const QString& title) override {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parentWindow);
+    return box.exec() == QMessageBox::Yes;
+  }
 };
 
 }  // namespace
@@ -90,6 +95,9 @@ Platform qtPlatform() {
     return QFileDialog::getExistingDirectory(parent, text::kChooseZorbelDir, start);
   };
   p.programDir = QCoreApplication::applicationDirPath();
+  p.settingsFile = QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zwp-konverter"),
+                             QStringLiteral("zwp-konverter"))
+                       .fileName();
   return p;
 }
 

@@ -32,6 +32,12 @@ inline const QString kMenuInfo = QStringLiteral("&Info");
 inline const QString kMenuInfoItem = QStringLiteral("&Info");
 
 inline const QString kChooseZorbelDir = QStringLiteral("Zorbel-Verzeichnis wählen");
+inline const QString kZorbelDirKey = QStringLiteral("ZorbelVerzeichnis");
+inline const QString kCannotShow = QStringLiteral("%1 kann nicht angezeigt werden: %2");
+inline const QString kShrinkTitle = QStringLiteral("Bild verkleinern");
+inline const QString kShrinkQuestion =
+    QStringLiteral("%1 ist %2 × %3 Pixel groß. Ein Wappen hat höchstens 128 × 128 Pixel.\n\n"
+                   "Das Bild so verkleinern, dass es hineinpasst?");
 inline const QString kInfoTitle = QStringLiteral("Info");
 inline const QString kInfoText = QStringLiteral(
     "ZWP-Konverter %1\n\n"

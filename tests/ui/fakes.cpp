@@ -7,7 +7,8 @@
 
 namespace zwp::test {
 
-Harness::Harness(QList<ui::Drive> extraDrives, bool load, std::function<QString(const QString&)> chooser) {
+Harness::Harness(QList<ui::Drive> extraDrives, bool load, std::function<QString(const QString&)> chooser,
+                 QString programDirectory, QString settingsFile) {
   QList<ui::Drive> all = {{QStringLiteral("/"), QString()}};
   all += extraDrives;
   ui::Platform p;
@@ -20,7 +21,8 @@ Harness::Harness(QList<ui::Drive> extraDrives, bool load, std::function<QString(
   p.drives = std::move(d);
   p.saveDialog = std::move(s);
   p.messageBoxes = std::move(b);
-  p.programDir = programDir();
+  p.programDir = programDirectory.isEmpty() ? programDir() : programDirectory;
+  p.settingsFile = std::move(settingsFile);
   if (chooser) p.chooseDirectory = [chooser](QWidget*, const QString& start) { return chooser(start); };
   form = std::make_unique<ui::Form1>(std::move(p));
   if (load) form->Form_Load();

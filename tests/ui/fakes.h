@@ -58,6 +58,12 @@ class RecordingBoxes final : public ui::MessageBoxes {
     boxes.push_back({text, style, title});
     if (onShow) onShow(boxes.back());
   }
+  // Records the question as a box of style 32 and gives the scripted answer.
+  bool ask(const QString& text, const QString& title) override {
+    boxes.push_back({text, 32, title});
+    return answerYes;
+  }
+  bool answerYes = true;
   std::vector<Box> boxes;
   std::function<void(const Box&)> onShow;
 };
@@ -72,7 +78,8 @@ struct Harness {
   // Extra drives besides "/"; the program directory is dir.path(). With load
   // the window has started; the chooser answers the Zorbel-Verzeichnis menu.
   explicit Harness(QList<ui::Drive> extraDrives = {}, bool load = true,
-                   std::function<QString(const QString&)> chooser = {});
+                   std::function<QString(const QString&)> chooser = {}, QString programDirectory = {},
+                   QString settingsFile = {});
   QString programDir() const { return QString::fromStdString(dir.path().string()); }
   std::string file(const std::string& name) const { return dir.file(name); }
   QString qfile(const std::string& name) const { return QString::fromStdString(dir.file(name)); }

@@ -335,14 +335,14 @@ TEST(Convert, ProgressIsPaintedRowByRowThenThePictureComesBack) {
   EXPECT_EQ(loadBmpFile(h.file("w.bmp")), before);
 }
 
-TEST(Convert, DialogRemembersTheLastNameForBitmapSaves) {
+TEST(Convert, DialogProposesTheLastNameForBitmapSavesAsABitmap) {
   Harness h;
   h.convertTo(h.qfile("e.zwp"));
   h.form->btnformat_Click();
   h.convertTo(std::nullopt);
   ASSERT_EQ(h.dialog->shown.size(), 2u);
   EXPECT_EQ(h.dialog->shown[1].filter, "Bitmap(*.bmp)|*.bmp");
-  EXPECT_EQ(h.dialog->shown[1].fileName, h.qfile("e.zwp"));
+  EXPECT_EQ(h.dialog->shown[1].fileName, h.qfile("e.bmp")) << "the kept name, with the extension being saved";
 
   h.form->btnformat_Click();
   h.convertTo(std::nullopt);

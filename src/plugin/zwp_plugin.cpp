@@ -1,0 +1,104 @@
+#include "plugin/zwp_plugin.h"
+
+#include <QImage>
+#include <QSize>
+#include <QVariant>
+
+#include "codec/emblem_file.h"
+#include "core/byte_file.h"
+
+namespace zwp::plugin {
+
+namespace {
+
+// The header at the device's current position, left unread; nothing when the
+// device holds fewer bytes.
+std::optional<EmblemHeader> peekHeader(QIODevice* device) {
+  if (!device) return std::nullopt;
+  const QByteArray head = device->peek(static_cast<qint64>(kEmblemHeaderSize));
+  if (head.size() != static_cast<qsizetype>(kEmblemHeaderSize)) return std::nullopt;
+  MemoryReader reader(std::span(reinterpret_cast<const uint8_t*>(head.constData()), kEmblemHeaderSize));
+  EmblemHeader header;
+  ReadEmblemHeader(reader, header);
+  if (!emblemHeaderUsable(header)) return std::nullopt;
+  return header;
+}
+
+qint64 lengthOf(const EmblemHeader& header) {
+  return static_cast<qint64>(kEmblemHeaderSize) + 2 * qint64{header.Width} * qint64{header.Height};
+}
+
+}  // namespace
+
+bool EmblemHandler::canRead(QIODevice* device) {
+  const auto header = peekHeader(device);
+  return header && !device->isSequential() && device->size() - device->pos() == lengthOf(*header);
+}
+
+bool EmblemHandler::canRead() const {
+  if (!canRead(device())) return false;
+  setFormat("zwp");
+  return true;
+}
+
+bool EmblemHandler::read(QImage* image) {
+  const auto header = peekHeader(device());
+  if (!header) return false;
+  // The picture is sized by the header, within our bounds and Qt's allocation limit, before reading on.
+  QImage out;
+  if (!allocateImage(QSize(header->Width, header->Height), QImage::Format_RGB32, &out)) return false;
+  const QByteArray bytes = device()->read(lengthOf(*header));
+  if (bytes.size() != lengthOf(*header)) return false;
+  const auto emblem = decodeEmblem(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                             static_cast<size_t>(bytes.size())));
+  if (!emblem) return false;
+  for (int32_t y = 0; y < header->Height; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (const int32_t colour : emblem->picture.row(y)) *line++ = qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+  }
+  *image = std::move(out);
+  return true;
+}
+
+bool EmblemHandler::write(const QImage& image) {
+  if (image.isNull() || !pictureSizeUsable(image.width(), image.height())) return false;
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+  Picture picture(rgb.width(), rgb.height());
+  for (int32_t y = 0; y < picture.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    for (int32_t& colour : picture.row(y)) {
+      colour = colourOf(qRed(*line), qGreen(*line), qBlue(*line));
+      ++line;
+    }
+  }
+  const std::vector<uint8_t> bytes = encodeEmblem(picture);
+  return device()->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
+         static_cast<qint64>(bytes.size());
+}
+
+QVariant EmblemHandler::option(ImageOption option) const {
+  if (option == Size) {
+    if (const auto header = peekHeader(device())) return QSize(header->Width, header->Height);
+  }
+  if (option == ImageFormat) return QImage::Format_RGB32;
+  return {};
+}
+
+bool EmblemHandler::supportsOption(ImageOption option) const { return option == Size || option == ImageFormat; }
+
+QImageIOPlugin::Capabilities EmblemPlugin::capabilities(QIODevice* device, const QByteArray& format) const {
+  if (format == "zwp") return CanRead | CanWrite;
+  if (!format.isEmpty() || !device || !device->isOpen()) return {};
+  Capabilities can;
+  if (device->isReadable() && EmblemHandler::canRead(device)) can |= CanRead;
+  return can;
+}
+
+QImageIOHandler* EmblemPlugin::create(QIODevice* device, const QByteArray& format) const {
+  auto* handler = new EmblemHandler;
+  handler->setDevice(device);
+  handler->setFormat(format.isEmpty() ? QByteArray("zwp") : format);
+  return handler;
+}
+
+}  // namespace zwp::plugin

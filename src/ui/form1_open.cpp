@@ -1,0 +1,107 @@
+// Files the user names: opened from the command line or dropped on the window,
+// and the folder the window starts in.
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QSettings>
+
+#include "bitmap/bmp_reader.h"
+#include "convert/artwork.h"
+#include "convert/load.h"
+#include "core/byte_file.h"
+#include "core/error.h"
+#include "imageio/image_file.h"
+#include "ui/dir_list.h"
+#include "ui/drive_list.h"
+#include "ui/file_list.h"
+#include "ui/form1.h"
+#include "ui/handler_support.h"
+#include "ui/texts.h"
+
+namespace zwp::ui {
+
+namespace {
+constexpr int32_t kWhite = 0xFFFFFF;
+
+// The local file a drag carries, if it carries exactly one kind of thing we take.
+QString droppedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().isEmpty()) return {};
+  const QUrl url = data->urls().first();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+}  // namespace
+
+QString Form1::startDirectory() const {
+  if (!platform_.settingsFile.isEmpty()) {
+    const QString chosen = QSettings(platform_.settingsFile, QSettings::IniFormat).value(text::kZorbelDirKey).toString();
+    if (!chosen.isEmpty() && QFileInfo(chosen).isDir()) return chosen;
+  }
+  const QFileInfo program(platform_.programDir);
+  if (program.isDir() && program.isWritable()) return platform_.programDir;
+  return QDir::homePath();
+}
+
+void Form1::openFile(const QString& path) {
+  const QFileInfo info(path);
+  const bool emblem = info.suffix().compare(QLatin1String("zwp"), Qt::CaseInsensitive) == 0;
+  if ((tag() == QLatin1String("1")) != emblem) btnformat_Click();
+  BusyPointer busy(this);
+  try {
+    if (!info.isFile()) throw fileError(info.exists() ? EISDIR : ENOENT, filePath(path), FileAccess::Read);
+    const QString dir = info.absolutePath();
+    drvlaufwerk->setDrive(dir);
+    Dirverzeichnis->setPath(dir);
+    Fildatei->selectFile(info.fileName());
+    if (emblem) {
+      Refusal why = Refusal::None;
+      auto loaded = loadEmblemForPreview(filePath(info.absoluteFilePath()), &why);
+      if (!loaded) throw invalidPicture(refusalText(why));
+      showEmblem(std::move(*loaded));
+    } else {
+      openPicture(filePath(info.absoluteFilePath()));
+    }
+  } catch (const std::exception& e) {
+    platform_.messageBoxes->show(text::kCannotShow.arg(info.fileName(), QString::fromUtf8(e.what())),
+                                 MessageBoxes::kCritical, text::kErrorTitle);
+  }
+}
+
+// A bitmap loads as a click loads it; a bitmap too large for that, and a
+// picture of any other format, is read as artwork and shrunk if the user agrees.
+void Form1::openPicture(const std::string& file) {
+  FileReader reader(file);
+  std::vector<uint8_t> bytes;
+  readRest(reader, bytes, kMaxBmpFileBytes);
+  Refusal why = Refusal::None;
+  if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
+    auto loaded = loadBitmapForPreview(std::span<const uint8_t>(bytes), &why);
+    if (loaded) return showPicture(std::move(loaded->picture));
+    if (why != Refusal::TooLarge) throw invalidPicture(refusalText(why));
+  }
+  Picture picture = readArtwork(bytes, kWhite);
+  if (picture.width() > kMaxBitmapSide || picture.height() > kMaxBitmapSide) {
+    const QString name = QFileInfo(QFile::decodeName(file.c_str())).fileName();
+    if (!platform_.messageBoxes->ask(
+            text::kShrinkQuestion.arg(name).arg(picture.width()).arg(picture.height()), text::kShrinkTitle)) {
+      return;
+    }
+    picture = fitInside(picture, kMaxBitmapSide);
+  }
+  showPicture(std::move(picture));
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  const QString file = droppedFile(event->mimeData());
+  if (file.isEmpty()) return;
+  event->acceptProposedAction();
+  openFile(file);
+}
+
+}  // namespace zwp::ui

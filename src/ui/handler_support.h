@@ -1,0 +1,26 @@
+// Small pieces the window's handlers share.
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <QWidget>
+#include <string>
+
+namespace zwp::ui {
+
+// The hourglass while a handler works; the default pointer on every way out.
+class BusyPointer {
+ public:
+  explicit BusyPointer(QWidget* window) : window_(window) { window_->setCursor(Qt::WaitCursor); }
+  ~BusyPointer() { window_->setCursor(Qt::ArrowCursor); }
+  BusyPointer(const BusyPointer&) = delete;
+  BusyPointer& operator=(const BusyPointer&) = delete;
+
+ private:
+  QWidget* window_;
+};
+
+// A path as the file system takes it.
+inline std::string filePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+}  // namespace zwp::ui
