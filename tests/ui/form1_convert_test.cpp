@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QWindow>
 #include <QPaintEvent>
 #include <filesystem>
@@ -431,6 +433,37 @@ TEST(Convert, FailedSavesReportErrorKeepOldFilesAndLeaveNoTrace) {
   h.boxes->boxes.clear();
   h.convertTo(h.qfile("ok.zwp"));
   EXPECT_EQ(h.boxes->boxes.back().text, "Speichern erfolgreich");
+}
+
+}  // namespace
+}  // namespace zwp
+
+namespace zwp {
+namespace {
+
+// An emblem larger than the panel is clipped to it: Konvert stays above it
+// and takes clicks, and the panel keeps its border.
+TEST(Convert, ALargeEmblemLeavesKonvertReachable) {
+  test::Harness h;
+  h.form->btnformat_Click();
+  test::writeBytes(h.file("big.zwp"), test::emblemFile(300, 300, {}));
+  ASSERT_TRUE(h.click("big.zwp"));
+  ASSERT_EQ(h.form->picbmp->picture().width(), 300);
+  QWidget* client = h.form->centralWidget();
+  const QPoint konvert = h.form->cmdconvert->mapTo(client, h.form->cmdconvert->rect().center());
+  EXPECT_EQ(client->childAt(konvert), h.form->cmdconvert);
+  const QPoint border = h.form->Frame2->mapTo(client, QPoint(h.form->Frame2->width() - 1, 200));
+  EXPECT_EQ(client->childAt(border), h.form->Frame2) << "the panel's border is not painted over";
+
+  h.dialog->answers.push_back(std::nullopt);
+  const QPointF at = h.form->cmdconvert->rect().center();
+  const QPointF global = h.form->cmdconvert->mapToGlobal(at);
+  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(client->childAt(konvert), &press);
+  QApplication::sendEvent(client->childAt(konvert), &release);
+  EXPECT_EQ(h.dialog->shown.size(), 1u) << "a click on Konvert opens the save dialog";
+  EXPECT_EQ(h.form->picbmp->picture().width(), 300) << "the whole picture is kept";
 }
 
 }  // namespace
