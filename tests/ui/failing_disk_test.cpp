@@ -10,25 +10,16 @@
 #include "bitmap/bmp_writer.h"
 #include "cli/batch.h"
 #include "fakes.h"
+#include "support/scratch_mount.h"
 #include "ui/preview_surface.h"
 
 namespace zwp {
 namespace {
 
-class SmallDisk {
+// A disk of 16 KiB.
+class SmallDisk : public test::ScratchMount {
  public:
-  explicit SmallDisk(const std::string& at) : path_(at) {
-    std::filesystem::create_directory(at);
-    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=16k") == 0;
-  }
-  ~SmallDisk() {
-    if (mounted_) ::umount(path_.c_str());
-  }
-  bool mounted() const { return mounted_; }
-
- private:
-  std::string path_;
-  bool mounted_ = false;
+  explicit SmallDisk(const std::string& at) : ScratchMount(at, 0, "size=16k") {}
 };
 
 TEST(FullDisk, SavesFailCleanlyAndTheNextSaveWorks) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "fakes.h"
+#include "support/scratch_mount.h"
 #include "support/bmp_builder.h"
 #include "ui/dir_list.h"
 #include "ui/file_list.h"
@@ -111,20 +112,11 @@ TEST(OpenFile, ADroppedFileOpensLikeANamedOne) {
 
 // A folder nobody may write to, root included: a read-only file system when
 // the tests run as root, else a folder without write permission.
-class ReadOnlyFolder {
+class ReadOnlyFolder : public test::ScratchMount {
  public:
-  explicit ReadOnlyFolder(const std::string& at) : path_(at) {
-    fs::create_directory(at);
-    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", at.c_str(), "tmpfs", MS_RDONLY, "size=4k") == 0;
-    if (!mounted_) fs::permissions(at, fs::perms::owner_read | fs::perms::owner_exec);
+  explicit ReadOnlyFolder(const std::string& at) : ScratchMount(at, MS_RDONLY, "size=4k") {
+    if (!mounted()) fs::permissions(at, fs::perms::owner_read | fs::perms::owner_exec);
   }
-  ~ReadOnlyFolder() {
-    if (mounted_) ::umount(path_.c_str());
-  }
-
- private:
-  std::string path_;
-  bool mounted_ = false;
 };
 
 TEST(StartFolder, ProgramFolderWhenWritableElseHomeUnlessAZorbelFolderWasChosen) {
