@@ -1,5 +1,5 @@
 // zwp-thumbnailer SIZE INPUT OUTPUT: the thumbnail of an emblem for file
-// managers that follow the freedesktop thumbnail specification. It writes a
+// managers that follow the freedesktop.org Thumbnail Managing Standard. It writes a
 // PNG whose longer side is at most SIZE; emblems are pixel art, so a small one
 // is enlarged by a whole factor with sharp pixels, never blurred.
 #include <charconv>
