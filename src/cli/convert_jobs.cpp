@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "bitmap/bitmap_probe.h"
 #include "bitmap/bmp_reader.h"
 #include "bitmap/bmp_writer.h"
 #include "codec/emblem_file.h"
@@ -40,12 +41,9 @@ std::optional<Picture> sourceOf(const Job& job, const Settings& settings, Refusa
     if (!emblem) return std::nullopt;
     return std::move(emblem->picture);
   }
-  FileReader file(job.input);
-  std::vector<uint8_t> bytes;
-  readRest(file, bytes, kMaxBmpFileBytes);
+  const std::vector<uint8_t> bytes = readFilePrefix(job.input, kMaxBmpFileBytes);
   // A bitmap that becomes an emblem at its own size obeys exactly the window's rules.
-  if (job.target == Target::Emblem && settings.emblem.fit == 0 && bytes.size() >= 2 && bytes[0] == 'B' &&
-      bytes[1] == 'M') {
+  if (job.target == Target::Emblem && settings.emblem.fit == 0 && probeBitmap(bytes).isBitmap) {
     auto bitmap = loadBitmapForPreview(std::span<const uint8_t>(bytes), &why);
     if (!bitmap) return std::nullopt;
     return std::move(bitmap->picture);

@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include "bitmap/bitmap_probe.h"
 #include "bitmap/bmp_reader.h"
 #include "convert/artwork.h"
 #include "core/error.h"
@@ -21,7 +22,7 @@ QByteArray borrowed(std::span<const uint8_t> bytes) {
 }  // namespace
 
 Picture readArtwork(std::span<const uint8_t> file, int32_t background) {
-  if (file.size() >= 2 && file[0] == 'B' && file[1] == 'M') return decodeBmp(file);
+  if (probeBitmap(file).isBitmap) return decodeBmp(file);
 
   QByteArray data = borrowed(file);
   QBuffer device(&data);

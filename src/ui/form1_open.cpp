@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QSettings>
 
+#include "bitmap/bitmap_probe.h"
 #include "bitmap/bmp_reader.h"
 #include "convert/artwork.h"
 #include "convert/load.h"
@@ -72,11 +73,9 @@ void Form1::openFile(const QString& path) {
 // A bitmap loads as a click loads it; a bitmap too large for that, and a
 // picture of any other format, is read as artwork and shrunk if the user agrees.
 void Form1::openPicture(const std::string& file) {
-  FileReader reader(file);
-  std::vector<uint8_t> bytes;
-  readRest(reader, bytes, kMaxBmpFileBytes);
+  const std::vector<uint8_t> bytes = readFilePrefix(file, kMaxBmpFileBytes);
   Refusal why = Refusal::None;
-  if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
+  if (probeBitmap(bytes).isBitmap) {
     auto loaded = loadBitmapForPreview(std::span<const uint8_t>(bytes), &why);
     if (loaded) return showPicture(std::move(loaded->picture));
     if (why != Refusal::TooLarge) throw invalidPicture(refusalText(why));
