@@ -42,12 +42,7 @@ std::optional<Picture> sourceOf(const Job& job, const Settings& settings, Refusa
     return std::move(emblem->picture);
   }
   const std::vector<uint8_t> bytes = readFilePrefix(job.input, kMaxBmpFileBytes);
-  // A bitmap that becomes an emblem at its own size obeys exactly the window's rules.
-  if (job.target == Target::Emblem && settings.emblem.fit == 0 && probeBitmap(bytes).isBitmap) {
-    auto bitmap = loadBitmapForPreview(std::span<const uint8_t>(bytes), &why);
-    if (!bitmap) return std::nullopt;
-    return std::move(bitmap->picture);
-  }
+  if (job.target == Target::Emblem && probeBitmap(bytes).isBitmap) return bitmapForEmblem(bytes, settings.emblem, &why);
   return readArtwork(bytes, settings.background);
 }
 

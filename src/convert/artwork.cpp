@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "bitmap/bmp_reader.h"
 #include "codec/pixel_codec.h"
 #include "convert/load.h"
 #include "core/error.h"
@@ -130,6 +131,16 @@ std::optional<Picture> prepareForEmblem(Picture picture, const EmblemOptions& op
   }
   if (options.dither) picture = ditherToEmblemLevels(picture);
   return picture;
+}
+
+std::optional<Picture> bitmapForEmblem(std::span<const uint8_t> file, const EmblemOptions& options, Refusal* why) {
+  if (options.fit == 0) {
+    auto bitmap = loadBitmapForPreview(file, why);
+    if (!bitmap) return std::nullopt;
+    return std::move(bitmap->picture);
+  }
+  if (why) *why = Refusal::None;
+  return decodeBmp(file);
 }
 
 Picture ditherToEmblemLevels(const Picture& picture) {

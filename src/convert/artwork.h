@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 
+#include "convert/load.h"
 #include "core/picture.h"
 
 namespace zwp {
@@ -56,6 +57,13 @@ struct EmblemOptions {
 // The picture made ready for an emblem by the options; without fit, a picture
 // wider or higher than 128 pixels has no value (it is refused).
 std::optional<Picture> prepareForEmblem(Picture picture, const EmblemOptions& options);
+
+// A bitmap file as the picture an emblem is made from. At its own size a
+// bitmap obeys exactly the window's rules (no value, and the reason in why,
+// when the window would refuse it); with fit it may be any bitmap the decoder
+// reads. A damaged file raises 481.
+std::optional<Picture> bitmapForEmblem(std::span<const uint8_t> file, const EmblemOptions& options,
+                                       Refusal* why = nullptr);
 
 // Serpentine Floyd-Steinberg error diffusion against the levels an emblem
 // stores: every pixel of the result is a colour the emblem keeps exactly.

@@ -107,6 +107,18 @@ void writeAll(int fd, const uint8_t* data, size_t count, int& error) {
   }
 }
 
+// renameat2 with RENAME_NOREPLACE where the C library has it; elsewhere it
+// fails as an old kernel would, and the caller links instead.
+int renameNoReplace(int dirFd, const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+  return ::renameat2(dirFd, from, dirFd, to, RENAME_NOREPLACE);
+#else
+  (void)dirFd, (void)from, (void)to;
+  errno = ENOSYS;
+  return -1;
+#endif
+}
+
 }  // namespace
 
 void allowUnnamedFiles(bool allowed) { unnamedAllowed.store(allowed); }
@@ -264,7 +276,7 @@ void FileWriter::publishNamed() {
   const char* temp = tempName_.c_str();
   if (ifExists_ == IfExists::Replace) {
     if (::renameat(dirFd_, temp, dirFd_, name_.c_str()) != 0) fail(errno);
-  } else if (::renameat2(dirFd_, temp, dirFd_, name_.c_str(), RENAME_NOREPLACE) != 0) {
+  } else if (renameNoReplace(dirFd_, temp, name_.c_str()) != 0) {
     if (errno != EINVAL && errno != ENOSYS) fail(errno);
     // File systems without RENAME_NOREPLACE: a hard link refuses an existing name just the same.
     if (::linkat(dirFd_, temp, dirFd_, name_.c_str(), 0) != 0) fail(errno);
