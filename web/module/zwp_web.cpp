@@ -1,0 +1,161 @@
+// The converter as a WebAssembly module for the browser page: file bytes or
+// pixels in, emblem bytes and preview pixels out, by the same code and rules
+// as zwpconv. A C interface keeps the module small; each call leaves one
+// result that the page copies out before the next call.
+#include <emscripten/emscripten.h>
+
+#include <cstdint>
+#include <exception>
+#include <new>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "bitmap/bitmap_probe.h"
+#include "bitmap/bmp_reader.h"
+#include "codec/emblem_file.h"
+#include "convert/artwork.h"
+#include "convert/load.h"
+#include "core/error.h"
+#include "core/picture.h"
+#include "core/version.h"
+
+namespace {
+
+using zwp::Picture;
+
+// What the last call produced. Preview pixels are bytes red, green, blue,
+// alpha (always opaque), rows from the top, as the page's ImageData wants.
+struct Result {
+  std::vector<uint8_t> emblem;
+  std::vector<int32_t> pixels;
+  int32_t width = 0;
+  int32_t height = 0;
+  std::string message;  // German; empty on success
+};
+Result result;
+
+// What a call returns; TooLarge is a refusal that "fit" would mend.
+enum Status : int { Refused = 0, Done = 1, NotBitmap = 2, TooLarge = 3 };
+
+Status refuse(std::string message) {
+  result = {};
+  result.message = std::move(message);
+  return Refused;
+}
+
+Status refuse(zwp::Refusal why) {
+  refuse("abgelehnt: " + zwp::refusalText(why));
+  return why == zwp::Refusal::TooLarge ? TooLarge : Refused;
+}
+
+// The picture as opaque RGBA bytes in place: 0x00BBGGRR in little-endian
+// memory is already red, green, blue; only alpha needs setting.
+void keepPreview(Picture picture) {
+  result.width = picture.width();
+  result.height = picture.height();
+  result.pixels = picture.release();
+  for (int32_t& p : result.pixels) p = static_cast<int32_t>(static_cast<uint32_t>(p) | 0xFF000000u);
+}
+
+// Encodes the picture as an emblem under the options; the preview shows what
+// the emblem really holds, read back from its bytes.
+Status finishEmblem(Picture picture, const zwp::EmblemOptions& options) {
+  std::optional<Picture> prepared = zwp::prepareForEmblem(std::move(picture), options);
+  if (!prepared) return refuse(zwp::Refusal::TooLarge);
+  result = {};
+  result.emblem = zwp::encodeEmblem(*prepared);
+  prepared.reset();
+  keepPreview(zwp::decodeEmblem(result.emblem)->picture);
+  return Done;
+}
+
+zwp::EmblemOptions optionsOf(int32_t fit, int dither) { return {fit >= 1 && fit <= 128 ? fit : 0, dither != 0}; }
+
+template <typename Work>
+int guarded(Work work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    return refuse(zwp::invalidPicture("zu groß für den Speicher dieser Seite").what());
+  } catch (const std::exception& e) {
+    return refuse(e.what());
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+// A BMP file's bytes to an emblem. NotBitmap when the bytes are no BMP, so
+// that the page hands them to the browser's own decoders.
+EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_bitmap(const uint8_t* bytes, size_t size, int32_t fit, int dither) {
+  return guarded([&] {
+    const std::span<const uint8_t> file(bytes, size);
+    if (!zwp::probeBitmap(file).isBitmap) return static_cast<int>(NotBitmap);
+    const zwp::EmblemOptions options = optionsOf(fit, dither);
+    zwp::Refusal why = zwp::Refusal::None;
+    std::optional<Picture> picture = zwp::bitmapForEmblem(file, options, &why);
+    if (!picture) return static_cast<int>(refuse(why));
+    return static_cast<int>(finishEmblem(std::move(*picture), options));
+  });
+}
+
+// Straight-alpha RGBA pixels (as a canvas gives them) to an emblem, with
+// transparency flattened over the background colour 0x00BBGGRR.
+EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_rgba(const uint8_t* rgba, int32_t width, int32_t height, int32_t background,
+                                              int32_t fit, int dither) {
+  return guarded([&] {
+    Picture picture = zwp::flatten({rgba, width, height, static_cast<size_t>(width) * 4}, background);
+    return static_cast<int>(finishEmblem(std::move(picture), optionsOf(fit, dither)));
+  });
+}
+
+// Why a picture of this size cannot become an emblem under the options (the
+// result's message), or Done when it can; asked before its pixels are read.
+EMSCRIPTEN_KEEPALIVE int zwp_check_size(int32_t width, int32_t height, int32_t fit) {
+  return guarded([&] {
+    if (!zwp::pictureSizeUsable(width, height)) {
+      throw zwp::invalidPicture("Bildgröße außerhalb der Grenzen (" + std::to_string(width) + " × " +
+                                std::to_string(height) + ")");
+    }
+    if (optionsOf(fit, 0).fit == 0 && (width > zwp::kMaxBitmapSide || height > zwp::kMaxBitmapSide)) {
+      return static_cast<int>(refuse(zwp::Refusal::TooLarge));
+    }
+    result = {};
+    return static_cast<int>(Done);
+  });
+}
+
+// An emblem file's bytes to its picture.
+EMSCRIPTEN_KEEPALIVE int zwp_picture_from_emblem(const uint8_t* bytes, size_t size) {
+  return guarded([&] {
+    std::optional<zwp::Emblem> emblem = zwp::decodeEmblem({bytes, size});
+    if (!emblem) return static_cast<int>(refuse(zwp::Refusal::UnusableEmblem));
+    result = {};
+    keepPreview(std::move(emblem->picture));
+    return static_cast<int>(Done);
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t zwp_width() { return result.width; }
+EMSCRIPTEN_KEEPALIVE int32_t zwp_height() { return result.height; }
+EMSCRIPTEN_KEEPALIVE const int32_t* zwp_pixels() { return result.pixels.data(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* zwp_emblem() { return result.emblem.data(); }
+EMSCRIPTEN_KEEPALIVE size_t zwp_emblem_size() { return result.emblem.size(); }
+EMSCRIPTEN_KEEPALIVE const char* zwp_message() { return result.message.c_str(); }
+
+EMSCRIPTEN_KEEPALIVE const char* zwp_version() { return zwp::kVersion; }
+
+// Frees what the last result holds once the page has copied it.
+EMSCRIPTEN_KEEPALIVE void zwp_release() { result = {}; }
+
+// The most a file the module reads may hold: a bitmap is read up to this
+// many bytes, as zwpconv reads it; an emblem never needs more.
+EMSCRIPTEN_KEEPALIVE double zwp_max_bitmap_bytes() { return static_cast<double>(zwp::kMaxBmpFileBytes); }
+EMSCRIPTEN_KEEPALIVE double zwp_max_emblem_bytes() {
+  return static_cast<double>(zwp::kEmblemHeaderSize + 2 * zwp::kMaxPicturePixels);
+}
+
+}  // extern "C"

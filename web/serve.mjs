@@ -1,0 +1,37 @@
+// Serves a folder of static files on 127.0.0.1, for trying and testing the
+// page: node serve.mjs FOLDER [PORT]. Port 0 picks a free one; the address
+// is printed once the server listens.
+import { createServer } from 'node:http';
+import { readFile } from 'node:fs/promises';
+import { extname, join, normalize, resolve, sep } from 'node:path';
+
+const types = {
+  '.html': 'text/html; charset=utf-8',
+  '.js': 'text/javascript; charset=utf-8',
+  '.css': 'text/css; charset=utf-8',
+  '.wasm': 'application/wasm',
+  '.svg': 'image/svg+xml',
+};
+
+export function serve(folder, port = 0) {
+  const root = resolve(folder);
+  const server = createServer(async (request, response) => {
+    const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+    const file = normalize(join(root, path.endsWith('/') ? path + 'index.html' : path));
+    try {
+      if (!file.startsWith(root + sep)) throw new Error('outside');
+      const body = await readFile(file);
+      response.writeHead(200, { 'Content-Type': types[extname(file)] ?? 'application/octet-stream' });
+      response.end(body);
+    } catch {
+      response.writeHead(404, { 'Content-Type': 'text/plain; charset=utf-8' });
+      response.end('Nicht gefunden');
+    }
+  });
+  return new Promise((done) => server.listen(port, '127.0.0.1', () => done(server)));
+}
+
+if (import.meta.url === `file://${process.argv[1]}`) {
+  const server = await serve(process.argv[2] ?? '.', Number(process.argv[3] ?? 8080));
+  console.log(`http://127.0.0.1:${server.address().port}/`);
+}

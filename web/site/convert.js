@@ -1,0 +1,69 @@
+// One dropped or chosen file to its converted result: an emblem for BMP,
+// PNG, JPEG, GIF and WebP files, a PNG for emblems. No page elements here,
+// so that tests and benchmarks run exactly what the page runs.
+import { Refused } from './converter.js';
+import { decodePicture, sniffPicture } from './pixels.js';
+import { texts } from './texts.js';
+
+// The output's name: the input's name with its last ending replaced.
+export function outputName(name, ending) {
+  const dot = name.lastIndexOf('.');
+  return (dot > 0 ? name.slice(0, dot) : name) + ending;
+}
+
+export const isEmblemName = (name) => /\.zwp$/i.test(name);
+
+// The bytes a file's first part holds.
+const bytesOf = async (file, count) => new Uint8Array(await file.slice(0, count).arrayBuffer());
+
+// An opaque picture as a lossless PNG file.
+async function pngOf({ width, height, pixels }) {
+  const canvas = new OffscreenCanvas(width, height);
+  canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
+  return canvas.convertToBlob({ type: 'image/png' });
+}
+
+async function emblemToPng(converter, file) {
+  const picture = converter.pictureFromEmblem(await bytesOf(file, converter.maxEmblemBytes));
+  if (!picture.width || !picture.height) throw new Refused(texts.emptyEmblem);
+  return { ...picture, output: await pngOf(picture), outputName: outputName(file.name, '.png') };
+}
+
+async function pictureToEmblem(converter, file, options) {
+  const head = await bytesOf(file, 256 * 1024);
+  let result = head[0] === 0x42 && head[1] === 0x4d
+    ? converter.emblemFromBitmap(await bytesOf(file, converter.maxBitmapBytes), options)
+    : null;
+  if (!result) {
+    const sniffed = sniffPicture(head);
+    if (!sniffed) throw new Refused(texts.notAPicture);
+    if (sniffed.width !== null) converter.checkSize(sniffed.width, sniffed.height, options.fit);
+    let pixels;
+    try {
+      pixels = await decodePicture(file, (w, h) => converter.checkSize(w, h, options.fit));
+    } catch (e) {
+      throw e instanceof Refused ? e : new Refused(texts.damaged);
+    }
+    result = converter.emblemFromPixels(pixels, options);
+  }
+  const output = new Blob([result.emblem], { type: 'application/octet-stream' });
+  return { ...result, output, outputName: outputName(file.name, '.zwp') };
+}
+
+// Converts one file under the options ({ fit, dither, background }):
+// { name, outputName, output (Blob), width, height, pixels, ms } or
+// { name, refusal, tooLarge } with the German reason; it never throws. `ms` is the time the conversion
+// took, from reading the file to the finished output.
+export async function convertFile(converter, file, options) {
+  const start = performance.now();
+  try {
+    const done = isEmblemName(file.name)
+      ? await emblemToPng(converter, file)
+      : await pictureToEmblem(converter, file, options);
+    return { name: file.name, ...done, ms: performance.now() - start };
+  } catch (e) {
+    if (e instanceof Refused) return { name: file.name, refusal: e.message, tooLarge: e.tooLarge };
+    console.error(file.name, e);
+    return { name: file.name, refusal: texts.damaged };
+  }
+}

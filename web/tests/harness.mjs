@@ -1,0 +1,95 @@
+// What the page's tests and benchmarks share: the built site served on a free
+// port, Debian's Chromium driven headless, files put through the page's own
+// file input, and zwpconv and PIL for the native side.
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, readdirSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+import { serve } from '../serve.mjs';
+
+const here = dirname(fileURLToPath(import.meta.url));
+export const repo = resolve(here, '../..');
+export const site = resolve(process.env.ZWP_SITE ?? join(repo, 'build-web/site'));
+export const zwpconvPath = resolve(process.env.ZWPCONV ?? join(repo, 'build/src/cli/zwpconv'));
+export const fixtures = (kind, name) => join(repo, 'tests', kind, 'fixtures', name);
+
+export function scratch() {
+  return mkdtempSync(join(tmpdir(), 'zwp-web-'));
+}
+
+// Chromium as a test browser on a closed network: no background traffic, a
+// fresh profile, downloads allowed.
+export async function openPage() {
+  const server = await serve(site);
+  const browser = await chromium.launch({
+    executablePath: process.env.ZWP_CHROMIUM ?? '/usr/bin/chromium',
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync'],
+  });
+  const page = await browser.newPage({ acceptDownloads: true });
+  const problems = [];
+  page.on('pageerror', (e) => problems.push(e.message));
+  const requests = [];
+  page.on('request', (r) => requests.push(r.url()));
+  const origin = `http://127.0.0.1:${server.address().port}/`;
+  await page.goto(origin);
+  await page.waitForSelector('body[data-ready="true"]');
+  return {
+    page, origin, problems, requests,
+    async close() {
+      await browser.close();
+      server.close();
+    },
+  };
+}
+
+// Sets the page's options as a user would: fit empty or a number, dither
+// ticked or not, background "#rrggbb".
+export async function setOptions(page, { fit = '', dither = false, background = '#ffffff' } = {}) {
+  await page.fill('#fit', String(fit));
+  await page.setChecked('#dither', dither);
+  await page.fill('#background', background);
+}
+
+// Puts files through the page's file input and waits for their results: for
+// each file its name, refusal, size text, download name and output bytes.
+export async function convertInPage(page, paths) {
+  const before = await page.evaluate(() => document.body.dataset.converted ?? '');
+  await page.setInputFiles('#files', paths);
+  await page.waitForFunction((b) => (document.body.dataset.converted ?? '') !== b, before);
+  return readResults(page);
+}
+
+export async function readResults(page) {
+  return page.$$eval('#results > li', async (items) => Promise.all(items.map(async (li) => {
+    const link = li.querySelector('a[download]');
+    const bytes = link ? new Uint8Array(await (await fetch(link.href)).arrayBuffer()) : null;
+    return {
+      name: li.querySelector('.name').textContent,
+      refusal: li.querySelector('.refusal')?.textContent ?? null,
+      size: li.querySelector('.size')?.textContent ?? null,
+      download: link?.download ?? null,
+      ms: li.dataset.ms ? Number(li.dataset.ms) : null,
+      bytes: bytes ? Array.from(bytes) : null,
+    };
+  })));
+}
+
+// zwpconv's output for one file under the same options.
+export function zwpconv(input, { fit = '', dither = false, background = '#ffffff', to = null } = {}) {
+  const out = scratch();
+  const args = ['-o', out, '--background', background];
+  if (fit !== '') args.push('--fit', String(fit));
+  if (dither) args.push('--dither');
+  if (to) args.push('--to', to);
+  execFileSync(zwpconvPath, [...args, input], { stdio: ['ignore', 'ignore', 'pipe'] });
+  const [name] = readdirSync(out);
+  return readFileSync(join(out, name));
+}
+
+// Runs Debian's Python with PIL on a script; its stdout.
+export function python(script, ...args) {
+  return execFileSync('/usr/bin/python3', ['-c', script, ...args], { maxBuffer: 1 << 28 });
+}
