@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Checks that every #include in src/ points down the layers.
+"""Checks that every #include in src/ and web/ points down the layers.
 
 Each folder of src/ is a layer and may include only from the layers listed
-for it; Qt only where a layer may use Qt, QtWidgets only in ui and app.
+for it; Qt only where a layer may use Qt, QtWidgets only in ui and app. The
+C++ of the browser page (web/) is one more layer, `web`.
 
-  check_layers.py SRC [--qt-include DIR]   lists every wrong include, exit 1 if any
-  check_layers.py SRC --self-test          proves that wrong includes are caught
+  check_layers.py SRC [WEB] [--qt-include DIR]   lists every wrong include, exit 1 if any
+  check_layers.py SRC [WEB] --self-test          proves that wrong includes are caught
 """
 import re
 import shutil
@@ -37,14 +38,21 @@ def widgets_headers(qt_include):
     return {p.name for p in folder.iterdir()} if folder.is_dir() else set()
 
 
-def problems(src, qt_include):
-    src = Path(src)
+def sources(src, web):
+    """Every C++ file with the layer it belongs to."""
+    for path in sorted(Path(src).rglob("*")):
+        if path.suffix in (".h", ".cpp") and path.is_file():
+            yield path, path.relative_to(src).parts[0]
+    if web:
+        for path in sorted(Path(web).rglob("*")):
+            if path.suffix in (".h", ".cpp") and path.is_file() and "node_modules" not in path.parts:
+                yield path, "web"
+
+
+def problems(src, qt_include, web=None):
     widgets = widgets_headers(qt_include)
     found = []
-    for path in sorted(src.rglob("*")):
-        if path.suffix not in (".h", ".cpp") or not path.is_file():
-            continue
-        layer = path.relative_to(src).parts[0]
+    for path, layer in sources(src, web):
         if layer not in ALLOWED:
             found.append(f"{path}: folder {layer}/ is no known layer")
             continue
@@ -66,28 +74,33 @@ def problems(src, qt_include):
     return found
 
 
-def self_test(src, qt_include):
+def self_test(src, qt_include, web=None):
     """Each wrong include, planted in a copy of the tree, must be reported."""
     plants = [
-        ("core/picture.h", '#include "ui/form1.h"'),
-        ("codec/emblem_file.h", '#include "convert/load.h"'),
-        ("convert/load.h", "#include <QImage>"),
-        ("cli/batch.h", '#include "ui/form1.h"'),
-        ("cli/plan.h", "#include <QString>"),
+        ("src/core/picture.h", '#include "ui/form1.h"'),
+        ("src/codec/emblem_file.h", '#include "convert/load.h"'),
+        ("src/convert/load.h", "#include <QImage>"),
+        ("src/cli/batch.h", '#include "ui/form1.h"'),
+        ("src/cli/plan.h", "#include <QString>"),
     ]
     if widgets_headers(qt_include):
-        plants.append(("core/error.h", "#include <QWidget>"))
+        plants.append(("src/core/error.h", "#include <QWidget>"))
+    if web:
+        plants += [("web/module/zwp_web.cpp", '#include "imageio/image_file.h"'),
+                   ("web/module/zwp_web.cpp", "#include <QImage>")]
     with tempfile.TemporaryDirectory() as tmp:
-        copy = Path(tmp) / "src"
-        shutil.copytree(src, copy)
-        if problems(copy, qt_include):
+        shutil.copytree(src, Path(tmp) / "src")
+        if web:
+            shutil.copytree(web, Path(tmp) / "web", ignore=shutil.ignore_patterns("node_modules"))
+        copy_web = Path(tmp) / "web" if web else None
+        if problems(Path(tmp) / "src", qt_include, copy_web):
             print("the tree is not clean to begin with")
             return 1
         for file, include in plants:
-            target = copy / file
+            target = Path(tmp) / file
             original = target.read_text(encoding="utf-8")
             target.write_text(include + "\n" + original, encoding="utf-8")
-            if not problems(copy, qt_include):
+            if not problems(Path(tmp) / "src", qt_include, copy_web):
                 print(f"not caught: {include} in {file}")
                 return 1
             target.write_text(original, encoding="utf-8")
@@ -102,10 +115,10 @@ def main(argv):
         at = args.index("--qt-include")
         qt_include = args[at + 1]
         del args[at:at + 2]
+    web = args[1] if len(args) > 1 and not args[1].startswith("--") else None
     if "--self-test" in args:
-        args.remove("--self-test")
-        return self_test(args[0], qt_include)
-    found = problems(args[0], qt_include)
+        return self_test(args[0], qt_include, web)
+    found = problems(args[0], qt_include, web)
     for line in found:
         print(line)
     print(f"{0 if found else 1} passed, {1 if found else 0} failed")

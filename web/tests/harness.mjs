@@ -1,8 +1,8 @@
 // What the page's tests and benchmarks share: the built site served on a free
 // port, Debian's Chromium driven headless, files put through the page's own
 // file input, and zwpconv and PIL for the native side.
-import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync } from 'node:fs';
+import { execFileSync, spawnSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -15,8 +15,11 @@ export const site = resolve(process.env.ZWP_SITE ?? join(repo, 'build-web/site')
 export const zwpconvPath = resolve(process.env.ZWPCONV ?? join(repo, 'build/src/cli/zwpconv'));
 export const fixtures = (kind, name) => join(repo, 'tests', kind, 'fixtures', name);
 
+// A folder of this process's own, gone when the process ends.
 export function scratch() {
-  return mkdtempSync(join(tmpdir(), 'zwp-web-'));
+  const folder = mkdtempSync(join(tmpdir(), 'zwp-web-'));
+  process.on('exit', () => rmSync(folder, { recursive: true, force: true }));
+  return folder;
 }
 
 // Chromium as a test browser on a closed network: no background traffic, a
@@ -77,14 +80,16 @@ export async function readResults(page) {
   })));
 }
 
-// zwpconv's output for one file under the same options.
+// zwpconv's output for one file under the same options; null when it refuses the file.
 export function zwpconv(input, { fit = '', dither = false, background = '#ffffff', to = null } = {}) {
   const out = scratch();
   const args = ['-o', out, '--background', background];
   if (fit !== '') args.push('--fit', String(fit));
   if (dither) args.push('--dither');
   if (to) args.push('--to', to);
-  execFileSync(zwpconvPath, [...args, input], { stdio: ['ignore', 'ignore', 'pipe'] });
+  const run = spawnSync(zwpconvPath, [...args, input], { stdio: ['ignore', 'ignore', 'pipe'] });
+  if (run.status === 1) return null;
+  if (run.status !== 0) throw new Error(`zwpconv: ${run.stderr}`);
   const [name] = readdirSync(out);
   return readFileSync(join(out, name));
 }

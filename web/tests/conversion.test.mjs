@@ -1,0 +1,114 @@
+// The page gives exactly zwpconv's bytes: emblems from BMPs (ImageMagick and
+// PIL), from PNGs with transparency, shrunk and dithered, and PNGs from
+// emblems whose pixels PIL reads as zwpconv's.
+import assert from 'node:assert/strict';
+import { readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { after, before, test } from 'node:test';
+import { convertInPage, fixtures, openPage, python, scratch, setOptions, zwpconv } from './harness.mjs';
+
+let browser;
+const made = scratch();
+
+// A 512 x 512 emblem design with soft, half-transparent edges, as artists draw them.
+const largeArtwork = join(made, 'wappen.png');
+// An emblem holding every one of the 65536 words once.
+const everyWord = join(made, 'alle.zwp');
+
+before(async () => {
+  python(`
+import sys
+from PIL import Image, ImageDraw, ImageFilter
+im = Image.new("RGBA", (512, 512), (0, 0, 0, 0))
+d = ImageDraw.Draw(im)
+d.polygon([(64, 48), (448, 48), (448, 260), (256, 480), (64, 260)], fill=(200, 40, 40, 255))
+d.rectangle([200, 48, 312, 470], fill=(40, 70, 190, 230))
+d.ellipse([180, 150, 332, 302], fill=(250, 210, 40, 160))
+im = im.filter(ImageFilter.GaussianBlur(3))
+im.save(sys.argv[1])
+`, largeArtwork);
+  const words = Buffer.alloc(280 + 2 * 65536);
+  words.writeInt32LE(256, 272);
+  words.writeInt32LE(256, 276);
+  for (let w = 0; w < 65536; w++) words.writeUInt16LE(w, 280 + 2 * w);
+  writeFileSync(everyWord, words);
+  browser = await openPage();
+});
+after(() => browser?.close());
+
+const bitmaps = ['im_1bit.bmp', 'im_4bit.bmp', 'im_8bit.bmp', 'im_rle8.bmp', 'im_565.bmp', 'im_555.bmp',
+  'im_24bit_v5.bmp', 'im_os2_4bit.bmp', 'im_24bit_w128.bmp', 'pil_1bit.bmp', 'pil_8bit.bmp', 'pil_24bit.bmp']
+  .map((name) => fixtures('bitmap', name));
+const artwork = ['alpha.png', 'opaque.png', 'gradient.png', 'photo.png', 'anim.gif', 'checker.png']
+  .map((name) => fixtures('imageio', name));
+
+const table = [
+  { what: 'bitmaps at their own size', files: bitmaps, options: {} },
+  { what: 'bitmaps dithered', files: bitmaps, options: { dither: true } },
+  { what: 'bitmaps shrunk to 16', files: bitmaps, options: { fit: 16 } },
+  { what: 'artwork', files: artwork.filter((f) => !f.endsWith('checker.png')), options: {} },
+  { what: 'artwork dithered over a colour', files: artwork, options: { fit: 128, dither: true, background: '#336699' } },
+  { what: 'artwork shrunk to 40', files: artwork, options: { fit: 40 } },
+  { what: 'transparent 512² shrunk to 128 and dithered', files: [largeArtwork], options: { fit: 128, dither: true } },
+];
+
+for (const { what, files, options } of table) {
+  test(`emblems are byte-identical to zwpconv's: ${what}`, async () => {
+    await setOptions(browser.page, options);
+    const results = await convertInPage(browser.page, files);
+    assert.equal(results.length, files.length);
+    for (const [i, result] of results.entries()) {
+      const expected = zwpconv(files[i], options);
+      if (!expected) {
+        assert.match(result.refusal, /^abgelehnt: /, `${result.name}: zwpconv refuses it`);
+        continue;
+      }
+      assert.equal(result.refusal, null, `${result.name}: ${result.refusal}`);
+      assert.equal(result.download, result.name.replace(/\.[^.]+$/, '.zwp'));
+      assert.ok(Buffer.from(result.bytes).equals(expected), `${result.name} differs`);
+    }
+  });
+}
+
+test('emblems become PNGs whose pixels are exactly zwpconv\'s', async () => {
+  const emblems = [everyWord];
+  for (const source of [fixtures('imageio', 'photo.png'), fixtures('bitmap', 'im_8bit.bmp')]) {
+    const emblem = join(made, source.replace(/.*\//, '').replace(/\.\w+$/, '.zwp'));
+    writeFileSync(emblem, zwpconv(source, { dither: true }));
+    emblems.push(emblem);
+  }
+  await setOptions(browser.page, { fit: 8, dither: true });  // options leave emblems as they are
+  const results = await convertInPage(browser.page, emblems);
+  const pixelsOf = (png) => python('import sys; from PIL import Image; im = Image.open(sys.argv[1]); '
+    + 'print(im.size); sys.stdout.flush(); sys.stdout.buffer.write(im.convert("RGBA").tobytes())', png);
+  for (const [i, result] of results.entries()) {
+    assert.equal(result.download, result.name.replace('.zwp', '.png'));
+    const page = join(made, `page-${i}.png`);
+    writeFileSync(page, Buffer.from(result.bytes));
+    const reference = join(made, `ref-${i}.png`);
+    writeFileSync(reference, zwpconv(emblems[i], { to: 'png' }));
+    assert.ok(pixelsOf(page).equals(pixelsOf(reference)), `${result.name}: pixels differ`);
+  }
+});
+
+test('a transparent 512² PNG becomes a dithered 128² emblem in three clicks, as zwpconv --fit 128 --dither makes it', async () => {
+  const { page } = browser;
+  await setOptions(page, {});
+  await convertInPage(page, [largeArtwork]);
+  await page.click('button.fit-to-128');
+  await page.waitForSelector('#results a[download="wappen.zwp"]');
+  const converted = await page.evaluate(() => document.body.dataset.converted);
+  await page.check('#dither');
+  await page.waitForFunction((before) => document.body.dataset.converted !== before, converted);
+  assert.equal(await page.textContent('#results .size'), '128 × 128 Pixel');
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#results a[download]')]);
+  assert.equal(download.suggestedFilename(), 'wappen.zwp');
+  const saved = readFileSync(await download.path());
+  assert.ok(saved.equals(zwpconv(largeArtwork, { fit: 128, dither: true })));
+});
+
+test('the page fetches nothing but its own files and never fails', () => {
+  const foreign = browser.requests.filter((url) => !url.startsWith(browser.origin) && !url.startsWith('blob:'));
+  assert.deepEqual(foreign, []);
+  assert.deepEqual(browser.problems, []);
+});
