@@ -1,7 +1,5 @@
 // The page: options, the list of files, and each file's result with its
 // previews and download link. Changing an option converts the list again.
-import { Converter } from './converter.js';
-import { convertFile } from './convert.js';
 import { texts } from './texts.js';
 
 const $ = (id) => document.getElementById(id);
@@ -10,7 +8,41 @@ const results = $('results');
 let files = [];
 let run = 0;  // a newer run makes an older one stop
 let links = [];
-let converter = null;
+
+// The converter in its worker (started by start.js): convert(file, options,
+// run) answers with the result of convertFile, or null when a newer run made
+// the job stale.
+class Background {
+  constructor({ worker, hello }) {
+    this.worker = worker;
+    this.pending = new Map();
+    this.nextId = 0;
+    this.ready = hello.then((data) => (data.ready ? data.version : Promise.reject(new Error(data.reason))));
+    worker.addEventListener('message', ({ data }) => {
+      if (!('id' in data)) return;
+      this.pending.get(data.id)?.(data.stale ? null : data.done);
+      this.pending.delete(data.id);
+    });
+    worker.addEventListener('error', () => this.#failAll());
+  }
+
+  convert(file, options, run) {
+    if (this.dead) return Promise.resolve({ name: file.name, refusal: texts.damaged });
+    return new Promise((resolve) => {
+      const id = this.nextId++;
+      this.pending.set(id, resolve);
+      this.worker.postMessage({ id, run, file, options });
+    });
+  }
+
+  // A worker that died answers every open job with a refusal, never a hang.
+  #failAll() {
+    this.dead = true;
+    for (const resolve of this.pending.values()) resolve({ name: '', refusal: texts.damaged });
+    this.pending.clear();
+  }
+}
+const background = new Background(window.zwpStarted);
 
 // The colour of an <input type="color"> ("#rrggbb") as 0x00BBGGRR.
 function colourOf(hex) {
@@ -88,19 +120,27 @@ async function convertAll() {
     status.textContent = texts.badFit;
     return;
   }
+  document.body.dataset.busy = 'true';
   for (const url of links) URL.revokeObjectURL(url);
   links = [];
   results.replaceChildren();
   let refused = 0;
-  for (const [i, file] of files.entries()) {
+  const started = performance.now();
+  // All jobs go to the worker at once; results are shown in the files' order.
+  const jobs = files.map((file) => background.convert(file, settings, mine));
+  for (const [i, job] of jobs.entries()) {
     status.textContent = texts.working(i, files.length);
-    const done = await convertFile(converter, file, settings);
-    if (mine !== run) return;
+    const done = await job;
+    if (mine !== run || !done) return;
+    done.name ||= files[i].name;
     if (done.refusal) refused += 1;
     results.append(showResult(done));
   }
   status.textContent = texts.finished(files.length - refused, refused);
+  // How long the whole list took, from the first file read to the last result shown.
+  performance.measure('zwp-list', { start: started });
   document.body.dataset.converted = String(mine);
+  delete document.body.dataset.busy;
 }
 
 function take(list) {
@@ -112,16 +152,18 @@ function take(list) {
 async function start() {
   status.textContent = texts.loading;
   try {
-    converter = await Converter.load();
+    $('version').textContent = await background.ready;
   } catch (e) {
     console.error(e);
     status.textContent = texts.moduleFailed;
     return;
   }
   performance.mark('zwp-ready');
-  $('version').textContent = converter.version;
   status.textContent = texts.ready;
-  $('files').addEventListener('change', (e) => take(e.target.files));
+  $('files').addEventListener('change', (e) => {
+    take(e.target.files);
+    e.target.value = '';  // choosing the same files again (changed meanwhile) converts them again
+  });
   for (const id of ['dither', 'fit', 'background']) $(id).addEventListener('change', () => files.length && convertAll());
   document.addEventListener('dragover', (e) => {
     e.preventDefault();

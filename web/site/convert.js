@@ -52,7 +52,8 @@ async function pictureToEmblem(converter, file, options) {
 
 // Converts one file under the options ({ fit, dither, background }):
 // { name, outputName, output (Blob), width, height, pixels, ms } or
-// { name, refusal, tooLarge } with the German reason; it never throws. `ms` is the time the conversion
+// { name, refusal, tooLarge, failed } with the German reason (failed: by an
+// unexpected error, not by the file's content); it never throws. `ms` is the time the conversion
 // took, from reading the file to the finished output.
 export async function convertFile(converter, file, options) {
   const start = performance.now();
@@ -64,6 +65,6 @@ export async function convertFile(converter, file, options) {
   } catch (e) {
     if (e instanceof Refused) return { name: file.name, refusal: e.message, tooLarge: e.tooLarge };
     console.error(file.name, e);
-    return { name: file.name, refusal: texts.damaged };
+    return { name: file.name, refusal: texts.damaged, failed: true };
   }
 }

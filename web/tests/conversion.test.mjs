@@ -99,7 +99,8 @@ test('a transparent 512² PNG becomes a dithered 128² emblem in three clicks, a
   await page.waitForSelector('#results a[download="wappen.zwp"]');
   const converted = await page.evaluate(() => document.body.dataset.converted);
   await page.check('#dither');
-  await page.waitForFunction((before) => document.body.dataset.converted !== before, converted);
+  await page.waitForFunction((before) => document.body.dataset.converted !== before && !document.body.dataset.busy,
+    converted);
   assert.equal(await page.textContent('#results .size'), '128 × 128 Pixel');
   const [download] = await Promise.all([page.waitForEvent('download'), page.click('#results a[download]')]);
   assert.equal(download.suggestedFilename(), 'wappen.zwp');

@@ -16,21 +16,28 @@ export const zwpconvPath = resolve(process.env.ZWPCONV ?? join(repo, 'build/src/
 export const fixtures = (kind, name) => join(repo, 'tests', kind, 'fixtures', name);
 
 // A folder of this process's own, gone when the process ends.
+const scratchFolders = [];
+process.once('exit', () => scratchFolders.forEach((f) => rmSync(f, { recursive: true, force: true })));
 export function scratch() {
-  const folder = mkdtempSync(join(tmpdir(), 'zwp-web-'));
-  process.on('exit', () => rmSync(folder, { recursive: true, force: true }));
-  return folder;
+  scratchFolders.push(mkdtempSync(join(tmpdir(), 'zwp-web-')));
+  return scratchFolders.at(-1);
 }
 
-// Chromium as a test browser on a closed network: no background traffic, a
-// fresh profile, downloads allowed.
-export async function openPage() {
-  const server = await serve(site);
-  const browser = await chromium.launch({
+// Debian's Chromium, headless, as a test browser on a closed network: no
+// background traffic, a fresh profile.
+export function launchBrowser() {
+  return chromium.launch({
     executablePath: process.env.ZWP_CHROMIUM ?? '/usr/bin/chromium',
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
       '--disable-component-update', '--disable-sync'],
   });
+}
+
+// The page served from the built site in a new browser, ready to convert,
+// downloads allowed.
+export async function openPage() {
+  const server = await serve(site);
+  const browser = await launchBrowser();
   const page = await browser.newPage({ acceptDownloads: true });
   const problems = [];
   page.on('pageerror', (e) => problems.push(e.message));
@@ -54,6 +61,7 @@ export async function setOptions(page, { fit = '', dither = false, background = 
   await page.fill('#fit', String(fit));
   await page.setChecked('#dither', dither);
   await page.fill('#background', background);
+  await page.waitForFunction(() => !document.body.dataset.busy);
 }
 
 // Puts files through the page's file input and waits for their results: for
@@ -61,7 +69,7 @@ export async function setOptions(page, { fit = '', dither = false, background = 
 export async function convertInPage(page, paths) {
   const before = await page.evaluate(() => document.body.dataset.converted ?? '');
   await page.setInputFiles('#files', paths);
-  await page.waitForFunction((b) => (document.body.dataset.converted ?? '') !== b, before);
+  await page.waitForFunction((b) => (document.body.dataset.converted ?? '') !== b && !document.body.dataset.busy, before);
   return readResults(page);
 }
 

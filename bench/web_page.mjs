@@ -1,0 +1,84 @@
+// The browser page in headless Chromium: module size, time until the module
+// is ready, one 128 × 128 PNG to an emblem, and 100 of them dropped at once,
+// next to zwpconv converting the same 100 files natively in the same run.
+//
+//   node bench/web_page.mjs [ROUNDS]      after scripts/web and a native build
+//
+// Every time is what the page itself measures with performance marks around
+// its own code (the conversion of each file, the whole list), so the driver's
+// overhead is not counted; medians over ROUNDS (default 9).
+import { execFileSync } from 'node:child_process';
+import { readFileSync, statSync, readdirSync } from 'node:fs';
+import { join } from 'node:path';
+import { convertInPage, launchBrowser, openPage, python, scratch, setOptions, site, zwpconvPath } from '../web/tests/harness.mjs';
+
+const rounds = Number(process.argv[2] ?? 9);
+const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
+const load = () => readFileSync('/proc/loadavg', 'utf8').split(' ').slice(0, 3).join(' ');
+
+const folder = scratch();
+python(`
+import random, sys
+from PIL import Image, ImageDraw
+rng = random.Random(7)
+for n in range(100):
+    im = Image.new("RGBA", (128, 128), (0, 0, 0, 0))
+    d = ImageDraw.Draw(im)
+    for _ in range(12):
+        x, y = rng.randrange(128), rng.randrange(128)
+        d.ellipse([x - 30, y - 30, x + 30, y + 30], fill=tuple(rng.randrange(256) for _ in range(4)))
+    im.save(f"{sys.argv[1]}/wappen{n:03}.png")
+`, folder);
+const files = readdirSync(folder).sort().map((name) => join(folder, name));
+
+console.log(`load before: ${load()}`);
+const bytes = (name) => statSync(join(site, name)).size;
+const pageJs = readdirSync(site).filter((n) => n.endsWith('.js') && n !== 'zwp.js').reduce((sum, n) => sum + bytes(n), 0);
+console.log(`size: zwp.wasm ${bytes('zwp.wasm')} B + zwp.js ${bytes('zwp.js')} B = ${bytes('zwp.wasm') + bytes('zwp.js')} B;`
+  + ` the page's own JS ${pageJs} B more`);
+
+// Ready: a fresh browser context (no cache) per load, navigation start to module instantiated.
+const browser = await launchBrowser();
+const first = await openPage();
+const ready = [];
+for (let i = 0; i < rounds; i++) {
+  const context = await browser.newContext();
+  const page = await context.newPage();
+  await page.goto(first.origin);
+  await page.waitForSelector('body[data-ready="true"]');
+  ready.push(await page.evaluate(() => performance.getEntriesByName('zwp-ready')[0].startTime));
+  await context.close();
+}
+await browser.close();
+console.log(`ready: median ${median(ready).toFixed(1)} ms (min ${Math.min(...ready).toFixed(1)}, max ${Math.max(...ready).toFixed(1)})`);
+
+// Drops files on the page's file input; the conversion time of each file and
+// of the whole list as the page measured them.
+async function drop(page, paths) {
+  const results = await convertInPage(page, paths);
+  const ms = results.map((r) => r.ms);
+  if (ms.length !== paths.length || ms.some((x) => x === null)) throw new Error('not every file was converted');
+  return { ms, list: await page.evaluate(() => performance.getEntriesByName('zwp-list').at(-1).duration) };
+}
+
+for (const options of [{}, { dither: true }]) {
+  await setOptions(first.page, options);
+  const single = [], lists = [], inList = [], native = [];
+  for (let i = 0; i < rounds; i++) {
+    for (const file of files.slice(0, 10)) single.push((await drop(first.page, [file])).ms[0]);
+    const { ms, list } = await drop(first.page, files);
+    inList.push(median(ms));
+    lists.push(list);
+    const out = scratch();
+    const start = process.hrtime.bigint();
+    execFileSync(zwpconvPath, ['-o', out, ...(options.dither ? ['--dither'] : []), ...files]);
+    native.push(Number(process.hrtime.bigint() - start) / 1e6);
+  }
+  const what = options.dither ? 'dithered' : 'plain';
+  console.log(`${what}: one 128² PNG dropped alone median ${median(single).toFixed(2)} ms`
+    + ` (${single.length} drops), within the list ${median(inList).toFixed(2)} ms;`
+    + ` 100 files median ${median(lists).toFixed(0)} ms in the page,`
+    + ` ${median(native).toFixed(0)} ms in zwpconv (ratio ${(median(lists) / median(native)).toFixed(1)})`);
+}
+await first.close();
+console.log(`load after: ${load()}`);
