@@ -118,6 +118,7 @@ async function convertAll() {
   const settings = options();
   if (!settings) {
     status.textContent = texts.badFit;
+    delete document.body.dataset.busy;
     return;
   }
   document.body.dataset.busy = 'true';

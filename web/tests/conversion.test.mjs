@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
-import { convertInPage, fixtures, openPage, python, scratch, setOptions, zwpconv } from './harness.mjs';
+import { convertInPage, fixtures, openPage, python, readResults, scratch, setOptions, zwpconv } from './harness.mjs';
 
 let browser;
 const made = scratch();
@@ -106,6 +106,19 @@ test('a transparent 512² PNG becomes a dithered 128² emblem in three clicks, a
   assert.equal(download.suggestedFilename(), 'wappen.zwp');
   const saved = readFileSync(await download.path());
   assert.ok(saved.equals(zwpconv(largeArtwork, { fit: 128, dither: true })));
+});
+
+test('an unusable "Einpassen in" converts nothing and says what it needs', async () => {
+  const { page } = browser;
+  for (const fit of ['0', '129', '12.5', '-3']) {
+    await setOptions(page, { fit });
+    await page.setInputFiles('#files', [fixtures('bitmap', 'pil_8bit.bmp')]);
+    assert.equal(await page.textContent('#status'), '„Einpassen in“ braucht eine ganze Zahl von 1 bis 128 (leer: aus).');
+    assert.equal(await page.$eval('#fit', (e) => e.validity.valid), false);
+  }
+  await setOptions(page, { fit: '' });
+  const [result] = await readResults(page);
+  assert.equal(result.download, 'pil_8bit.zwp');
 });
 
 test('the page fetches nothing but its own files and never fails', () => {
