@@ -108,6 +108,25 @@ test('a transparent 512² PNG becomes a dithered 128² emblem in three clicks, a
   assert.ok(saved.equals(zwpconv(largeArtwork, { fit: 128, dither: true })));
 });
 
+test('files dropped on the page convert like chosen ones', async () => {
+  const { page } = browser;
+  await setOptions(page, { dither: true });
+  const dropped = [fixtures('imageio', 'alpha.png'), fixtures('bitmap', 'pil_24bit.bmp')];
+  const files = dropped.map((path) => ({ name: path.replace(/.*\//, ''), bytes: [...readFileSync(path)] }));
+  const before = await page.evaluate(() => document.body.dataset.converted);
+  await page.evaluate((list) => {
+    const transfer = new DataTransfer();
+    for (const { name, bytes } of list) transfer.items.add(new File([new Uint8Array(bytes)], name));
+    document.querySelector('main').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true }));
+  }, files);
+  await page.waitForFunction((b) => document.body.dataset.converted !== b && !document.body.dataset.busy, before);
+  const results = await readResults(page);
+  assert.deepEqual(results.map((r) => r.download), ['alpha.zwp', 'pil_24bit.zwp']);
+  for (const [i, result] of results.entries()) {
+    assert.ok(Buffer.from(result.bytes).equals(zwpconv(dropped[i], { dither: true })), result.name);
+  }
+});
+
 test('an unusable "Einpassen in" converts nothing and says what it needs', async () => {
   const { page } = browser;
   for (const fit of ['0', '129', '12.5', '-3']) {

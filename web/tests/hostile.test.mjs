@@ -115,18 +115,22 @@ test('the module\'s memory stays bounded and it works on after the largest pictu
     const converter = await Converter.load();
     const asFile = ({ name, b64 }) => new File([Uint8Array.from(atob(b64), (c) => c.charCodeAt(0))], name);
     const seen = [];
+    const heaps = [];
     for (let round = 0; round < 3; round++) {
       for (const f of files) {
         const done = await convertFile(converter, asFile(f), { fit: 128, dither: true, background: 0xffffff });
         seen.push(done.refusal ?? `${done.width}×${done.height}`);
       }
+      heaps.push(converter.m.HEAPU8.length);
     }
-    const heap = converter.m.HEAPU8.length;
     const after = await convertFile(converter, asFile(files[0]), { fit: 64, dither: false, background: 0 });
-    return { first: seen[0], heap, after: `${after.width}×${after.height}` };
+    return { first: seen[0], heaps, after: `${after.width}×${after.height}` };
   }, upload);
   assert.equal(outcome.first, '128×128');  // the 4096² bomb, shrunk: 64 MiB of pixels in the module at once
-  assert.ok(outcome.heap <= 512 * 1024 * 1024, `heap ${outcome.heap}`);
+  // The first round grows the heap to what the largest picture needs; later rounds need no more.
+  const [first, ...later] = outcome.heaps;
+  assert.ok(first <= 320 * 1024 * 1024, `heap ${first}`);
+  assert.deepEqual(later, [first, first]);
   assert.equal(outcome.after, '64×64');
   assert.deepEqual(browser.problems, []);
 });
