@@ -28,10 +28,18 @@ export function serve(folder, port = 0) {
       response.end('Nicht gefunden');
     }
   });
-  return new Promise((done) => server.listen(port, '127.0.0.1', () => done(server)));
+  return new Promise((done, fail) => {
+    server.once('error', fail);
+    server.listen(port, '127.0.0.1', () => done(server));
+  });
 }
 
 if (import.meta.url === `file://${process.argv[1]}`) {
-  const server = await serve(process.argv[2] ?? '.', Number(process.argv[3] ?? 8080));
-  console.log(`http://127.0.0.1:${server.address().port}/`);
+  try {
+    const server = await serve(process.argv[2] ?? '.', Number(process.argv[3] ?? 8080));
+    console.log(`http://127.0.0.1:${server.address().port}/`);
+  } catch (e) {
+    console.error(e.code === 'EADDRINUSE' ? `Port ${process.argv[3] ?? 8080} ist schon belegt.` : e.message);
+    process.exit(1);
+  }
 }
