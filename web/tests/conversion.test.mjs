@@ -12,6 +12,8 @@ const made = scratch();
 
 // A 512 x 512 emblem design with soft, half-transparent edges, as artists draw them.
 const largeArtwork = join(made, 'wappen.png');
+const paletteArt = join(made, 'palette.png');
+const greyArt = join(made, 'grau.png');
 // An emblem holding every one of the 65536 words once.
 const everyWord = join(made, 'alle.zwp');
 
@@ -26,7 +28,13 @@ d.rectangle([200, 48, 312, 470], fill=(40, 70, 190, 230))
 d.ellipse([180, 150, 332, 302], fill=(250, 210, 40, 160))
 im = im.filter(ImageFilter.GaussianBlur(3))
 im.save(sys.argv[1])
-`, largeArtwork);
+# Pixel art as editors save it: a palette with transparent entries, and grey with alpha.
+pal = Image.new("P", (40, 30))
+pal.putpalette([(i * 37) % 256 for i in range(768)])
+pal.putdata([(x * y) % 256 for y in range(30) for x in range(40)])
+pal.save(sys.argv[2], transparency=bytes((i * 53) % 256 for i in range(256)))
+Image.merge("LA", (im.getchannel("R"), im.getchannel("A"))).resize((60, 60)).save(sys.argv[3])
+`, largeArtwork, paletteArt, greyArt);
   const words = Buffer.alloc(280 + 2 * 65536);
   words.writeInt32LE(256, 272);
   words.writeInt32LE(256, 276);
@@ -47,7 +55,8 @@ const table = [
   { what: 'bitmaps dithered', files: bitmaps, options: { dither: true } },
   { what: 'bitmaps shrunk to 16', files: bitmaps, options: { fit: 16 } },
   { what: 'artwork', files: artwork.filter((f) => !f.endsWith('checker.png')), options: {} },
-  { what: 'artwork dithered over a colour', files: artwork, options: { fit: 128, dither: true, background: '#336699' } },
+  { what: 'artwork dithered over a colour', files: [...artwork, paletteArt, greyArt],
+    options: { fit: 128, dither: true, background: '#336699' } },
   { what: 'artwork shrunk to 40', files: artwork, options: { fit: 40 } },
   { what: 'transparent 512² shrunk to 128 and dithered', files: [largeArtwork], options: { fit: 128, dither: true } },
 ];
