@@ -67,7 +67,7 @@ Status finishEmblem(Picture picture, const zwp::EmblemOptions& options) {
   result = {};
   result.emblem = zwp::encodeEmblem(*prepared);
   prepared.reset();
-  keepPreview(zwp::decodeEmblem(result.emblem)->picture);
+  if (std::optional<zwp::Emblem> written = zwp::decodeEmblem(result.emblem)) keepPreview(std::move(written->picture));
   return Done;
 }
 

@@ -105,11 +105,14 @@ function showResult(done) {
   link.href = url;
   link.download = done.outputName;
   item.dataset.ms = done.ms.toFixed(2);
-  const previews = element('div', 'previews');
-  previews.append(previewOf(done, 1, 'actual'));
-  const scale = Math.floor(256 / Math.max(done.width, done.height));
-  if (scale >= 2) previews.append(previewOf(done, scale, 'enlarged'));
-  item.append(link, element('span', 'size', texts.size(done.width, done.height)), previews);
+  item.append(link, element('span', 'size', texts.size(done.width, done.height)));
+  if (done.width && done.height) {  // an emblem of a bitmap without pixels has nothing to show
+    const previews = element('div', 'previews');
+    previews.append(previewOf(done, 1, 'actual'));
+    const scale = Math.floor(256 / Math.max(done.width, done.height));
+    if (scale >= 2) previews.append(previewOf(done, scale, 'enlarged'));
+    item.append(previews);
+  }
   return item;
 }
 
@@ -134,8 +137,14 @@ async function convertAll() {
     const done = await job;
     if (mine !== run || !done) return;
     done.name ||= files[i].name;
+    try {
+      results.append(showResult(done));
+    } catch (e) {  // a result the page cannot show is refused, never left half-done
+      console.error(done.name, e);
+      Object.assign(done, { refusal: texts.damaged, tooLarge: false });
+      results.append(showResult(done));
+    }
     if (done.refusal) refused += 1;
-    results.append(showResult(done));
   }
   status.textContent = texts.finished(files.length - refused, refused);
   // How long the whole list took, from the first file read to the last result shown.
