@@ -5,6 +5,7 @@
 // older than the newest one is answered { id, stale } without converting.
 import { Converter } from './converter.js';
 import { convertFile } from './convert.js';
+import { texts } from './texts.js';
 
 let converter = Converter.load();
 let queue = Promise.resolve();
@@ -17,7 +18,13 @@ converter.then(
 
 async function work({ id, run, file, options }) {
   if (run < newestRun) return self.postMessage({ id, stale: true });
-  const done = await convertFile(await converter, file, options);
+  let done;
+  try {
+    done = await convertFile(await converter, file, options);
+  } catch (e) {  // the module itself could not be loaded again
+    console.error(e);
+    done = { name: file.name, refusal: texts.damaged, failed: true };
+  }
   // A module that failed unexpectedly is not trusted with the next file.
   if (done.failed) converter = Converter.load();
   self.postMessage({ id, done }, done.pixels ? [done.pixels.buffer] : []);
