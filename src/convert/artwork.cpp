@@ -123,12 +123,13 @@ Picture thumbnailOf(const Picture& picture, int32_t side) {
   return out;
 }
 
+bool emblemTakesSize(int32_t width, int32_t height, const EmblemOptions& options) {
+  return options.fit > 0 || (width <= kMaxBitmapSide && height <= kMaxBitmapSide);
+}
+
 std::optional<Picture> prepareForEmblem(Picture picture, const EmblemOptions& options) {
-  if (options.fit > 0) {
-    picture = fitInside(picture, options.fit);
-  } else if (picture.width() > kMaxBitmapSide || picture.height() > kMaxBitmapSide) {
-    return std::nullopt;
-  }
+  if (!emblemTakesSize(picture.width(), picture.height(), options)) return std::nullopt;
+  if (options.fit > 0) picture = fitInside(picture, options.fit);
   if (options.dither) picture = ditherToEmblemLevels(picture);
   return picture;
 }

@@ -54,6 +54,10 @@ struct EmblemOptions {
   bool dither = false;
 };
 
+// True when a picture of this size can become an emblem under the options:
+// any size with fit, at most 128 x 128 pixels without.
+bool emblemTakesSize(int32_t width, int32_t height, const EmblemOptions& options);
+
 // The picture made ready for an emblem by the options; without fit, a picture
 // wider or higher than 128 pixels has no value (it is refused).
 std::optional<Picture> prepareForEmblem(Picture picture, const EmblemOptions& options);

@@ -1,5 +1,6 @@
 #include "core/picture.h"
 
+#include <string>
 #include <utility>
 
 #include "core/error.h"
@@ -9,6 +10,13 @@ namespace zwp {
 bool pictureSizeUsable(int64_t width, int64_t height) {
   return width >= 0 && height >= 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
          width * height <= kMaxPicturePixels;
+}
+
+void checkPictureSize(int64_t width, int64_t height) {
+  if (!pictureSizeUsable(width, height)) {
+    throw invalidPicture("Bildgröße außerhalb der Grenzen (" + std::to_string(width) + " × " + std::to_string(height) +
+                         ")");
+  }
 }
 
 Picture::Picture(int32_t width, int32_t height, int32_t fill) : width_(width), height_(height) {

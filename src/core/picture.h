@@ -22,6 +22,8 @@ inline constexpr int64_t kMaxPicturePixels = 16'777'216;
 
 // True when a width and height are within the bounds above (zero allowed).
 bool pictureSizeUsable(int64_t width, int64_t height);
+// Raises error 481, naming the size, when width x height is beyond the bounds.
+void checkPictureSize(int64_t width, int64_t height);
 
 class Picture {
  public:

@@ -32,10 +32,7 @@ Picture readArtwork(std::span<const uint8_t> file, int32_t background) {
   QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
   if (!reader.canRead()) throw invalidPicture("kein Bild in einem bekannten Format");
   const QSize size = reader.size();
-  if (size.isValid() && !pictureSizeUsable(size.width(), size.height())) {
-    throw invalidPicture("Bildgröße außerhalb der Grenzen (" + std::to_string(size.width()) + " × " +
-                         std::to_string(size.height()) + ")");
-  }
+  if (size.isValid()) checkPictureSize(size.width(), size.height());
   QImage image;
   if (!reader.read(&image) || image.isNull()) {
     throw invalidPicture("Bild ist beschädigt oder abgeschnitten");

@@ -39,14 +39,11 @@ def widgets_headers(qt_include):
 
 
 def sources(src, web):
-    """Every C++ file with the layer it belongs to."""
-    for path in sorted(Path(src).rglob("*")):
-        if path.suffix in (".h", ".cpp") and path.is_file():
-            yield path, path.relative_to(src).parts[0]
-    if web:
-        for path in sorted(Path(web).rglob("*")):
+    """Every C++ file with the layer it belongs to: its folder in src/, or web."""
+    for root, layer in [(Path(src), None)] + ([(Path(web), "web")] if web else []):
+        for path in sorted(root.rglob("*")):
             if path.suffix in (".h", ".cpp") and path.is_file() and "node_modules" not in path.parts:
-                yield path, "web"
+                yield path, layer or path.relative_to(root).parts[0]
 
 
 def problems(src, qt_include, web=None):

@@ -116,13 +116,8 @@ EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_rgba(const uint8_t* rgba, int32_t width
 // result's message), or Done when it can; asked before its pixels are read.
 EMSCRIPTEN_KEEPALIVE int zwp_check_size(int32_t width, int32_t height, int32_t fit) {
   return guarded([&] {
-    if (!zwp::pictureSizeUsable(width, height)) {
-      throw zwp::invalidPicture("Bildgröße außerhalb der Grenzen (" + std::to_string(width) + " × " +
-                                std::to_string(height) + ")");
-    }
-    if (optionsOf(fit, 0).fit == 0 && (width > zwp::kMaxBitmapSide || height > zwp::kMaxBitmapSide)) {
-      return static_cast<int>(refuse(zwp::Refusal::TooLarge));
-    }
+    zwp::checkPictureSize(width, height);
+    if (!zwp::emblemTakesSize(width, height, optionsOf(fit, 0))) return static_cast<int>(refuse(zwp::Refusal::TooLarge));
     result = {};
     return static_cast<int>(Done);
   });
