@@ -31,9 +31,9 @@ async function emblemToPng(converter, file) {
 
 async function pictureToEmblem(converter, file, options) {
   const head = await bytesOf(file, 256 * 1024);
-  let result = head[0] === 0x42 && head[1] === 0x4d
-    ? converter.emblemFromBitmap(await bytesOf(file, converter.maxBitmapBytes), options)
-    : null;
+  const isBitmap = head[0] === 0x42 && head[1] === 0x4d;
+  const whole = async () => (head.length === file.size ? head : bytesOf(file, converter.maxBitmapBytes));
+  let result = isBitmap ? converter.emblemFromBitmap(await whole(), options) : null;
   if (!result) {
     const sniffed = sniffPicture(head);
     if (!sniffed) throw new Refused(texts.notAPicture);
@@ -53,8 +53,8 @@ async function pictureToEmblem(converter, file, options) {
 // Converts one file under the options ({ fit, dither, background }):
 // { name, outputName, output (Blob), width, height, pixels, ms } or
 // { name, refusal, tooLarge, failed } with the German reason (failed: by an
-// unexpected error, not by the file's content); it never throws. `ms` is the time the conversion
-// took, from reading the file to the finished output.
+// unexpected error, not by the file's content); it never throws. `ms` is the
+// time the conversion took, from reading the file to the finished output.
 export async function convertFile(converter, file, options) {
   const start = performance.now();
   try {
