@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "core/version.h"
+#include "imageio/image_support.h"
 #include "ui/banner.h"
 #include "ui/form1.h"
 #include "ui/qt_platform.h"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
   if (early.version) return std::printf("zwp-konverter %s\n", zwp::kVersion) < 0 ? 1 : 0;
 
   QApplication app(argc, argv);
+  const zwp::ImageSupport images;
   // Qt has taken its own options out by now; whatever is left must be ours.
   const Arguments args = parse(QApplication::arguments());
   if (!args.ok) {

@@ -65,9 +65,13 @@ std::string compressionName(uint32_t compression, bool os2) {
   }
 }
 
+uint64_t strideOf(const Layout& l) {
+  return ((static_cast<uint64_t>(l.width) * static_cast<uint64_t>(l.bitCount) + 31) / 32) * 4;
+}
+
 Layout readLayout(std::span<const uint8_t> f) {
   if (f.size() < kFileHeader + 4) throw invalidPicture("Datei ist zu kurz");
-  if (f[0] != 'B' || f[1] != 'M') throw invalidPicture("keine BMP-Datei");
+  if (f[0] != 'B' || f[1] != 'M') throw refused(Refusal::NotBitmap);
   Layout l;
   const uint32_t offBits = readLe32(&f[10]);
   const uint32_t infoSize = readLe32(&f[14]);
@@ -97,7 +101,7 @@ Layout readLayout(std::span<const uint8_t> f) {
 
   const int bpp = l.bitCount;
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24) {
-    throw invalidPicture(std::to_string(bpp) + " Bit pro Pixel werden nicht unterstützt");
+    throw refused(Refusal::UnsupportedDepth, std::to_string(bpp) + " Bit");
   }
   const uint32_t comp = l.compression;
   const bool compOk = comp == kRgb || (comp == kRle8 && bpp == 8) || (comp == kRle4 && bpp == 4) ||
@@ -105,7 +109,7 @@ Layout readLayout(std::span<const uint8_t> f) {
   if (!compOk) throw invalidPicture("Kompression " + compressionName(comp, os2v2) + " wird nicht unterstützt");
   if (l.width < 0) throw invalidPicture("negative Breite");
   if ((comp == kRle4 || comp == kRle8) && l.topDown) throw invalidPicture("RLE-Bild von oben nach unten");
-  if (!pictureSizeUsable(l.width, l.height)) throw invalidPicture("Bildgröße außerhalb der Grenzen");
+  checkPictureSize(l.width, l.height);
 
   size_t afterHeader = kFileHeader + infoSize;
   if (bpp == 16) {
@@ -126,6 +130,10 @@ Layout readLayout(std::span<const uint8_t> f) {
   if (offBits < afterHeader) throw invalidPicture("Bilddaten beginnen im Kopf");
   if (offBits > f.size()) throw invalidPicture("Bilddaten liegen hinter dem Dateiende");
   l.dataOffset = offBits;
+  // Uncompressed rows must all be there before memory is sized for them.
+  if ((comp == kRgb || comp == kBitfields) && offBits + strideOf(l) * static_cast<uint64_t>(l.height) > f.size()) {
+    throw invalidPicture("Datei ist abgeschnitten (Bilddaten)");
+  }
 
   if (bpp <= 8) {
     const size_t entry = core ? 3 : 4;
@@ -161,10 +169,7 @@ class Canvas {
 };
 
 void decodeUncompressed(std::span<const uint8_t> f, const Layout& l, Picture& picture) {
-  const uint64_t stride = ((static_cast<uint64_t>(l.width) * static_cast<uint64_t>(l.bitCount) + 31) / 32) * 4;
-  if (l.dataOffset + stride * static_cast<uint64_t>(l.height) > f.size()) {
-    throw invalidPicture("Datei ist abgeschnitten (Bilddaten)");
-  }
+  const uint64_t stride = strideOf(l);
   const std::vector<int32_t>& palette = l.palette;
   const size_t width = static_cast<size_t>(l.width);
   for (int64_t y = 0; y < l.height; ++y) {

@@ -5,21 +5,16 @@
 #include <filesystem>
 #include <ostream>
 
-#include "bitmap/bitmap_probe.h"
-#include "bitmap/bmp_reader.h"
 #include "cli/convert_jobs.h"
-#include "codec/emblem_file.h"
-#include "convert/load.h"
+#include "convert/pipeline.h"
 #include "core/error.h"
 #include "core/version.h"
-#include "imageio/image_file.h"
 
 namespace zwp::cli {
 
 namespace {
 
 constexpr const char* kProgram = "zwpconv";
-constexpr const char* kEmblemKind = "Zorbel Wappen";
 // More files than this get a progress line when it goes to a terminal.
 constexpr size_t kProgressFrom = 3;
 
@@ -39,24 +34,10 @@ bool fail(std::ostream& err, const std::string& input, const std::string& why) {
 // --info: the size and kind from the header alone, nothing converted.
 bool describe(const Job& job, std::ostream& out, std::ostream& err) {
   try {
-    if (job.emblemInput) {
-      const std::vector<uint8_t> bytes = readFilePrefix(job.input, kEmblemHeaderSize);
-      MemoryReader head(bytes);
-      EmblemHeader header;
-      ReadEmblemHeader(head, header);
-      if (!emblemHeaderUsable(header)) return fail(err, job.input, refusalText(Refusal::UnusableEmblem));
-      out << job.input << ": " << header.Width << " x " << header.Height << ", " << kEmblemKind << '\n';
-      return true;
-    }
-    const std::vector<uint8_t> bytes = readFilePrefix(job.input, kMaxBmpFileBytes);
-    if (!probeBitmap(bytes).isBitmap) {
-      const Artwork art = describeArtwork(bytes);
-      out << job.input << ": " << art.width << " x " << art.height << ", " << art.format << '\n';
-      return true;
-    }
-    const BitmapDescription d = describeBitmap(bytes);
-    out << job.input << ": " << d.width << " x " << d.height << ", " << bitmapKindFor(d.bitCount)
-        << (d.refusal.empty() ? "" : ", abgelehnt: " + d.refusal) << '\n';
+    const std::vector<uint8_t> bytes = readPictureBytes(job.input, job.emblemInput);
+    const PictureFacts facts = describePicture({bytes, job.input, job.emblemInput});
+    out << job.input << ": " << facts.width << " x " << facts.height << ", " << facts.kind
+        << (facts.refusal.empty() ? "" : ", abgelehnt: " + facts.refusal) << '\n';
     return true;
   } catch (const std::exception& e) {
     return fail(err, job.input, e.what());
@@ -68,8 +49,8 @@ bool describe(const Job& job, std::ostream& out, std::ostream& err) {
 std::vector<std::string> inputsOf(const Options& options) {
   namespace fs = std::filesystem;
   if (!options.recursive) return options.files;
-  std::vector<std::string> extensions = pictureExtensions();
-  extensions.insert(extensions.end(), {"bmp", "zwp"});
+  std::vector<std::string> extensions(pictureExtensions().begin(), pictureExtensions().end());
+  extensions.push_back("zwp");
   std::vector<std::string> inputs;
   for (const std::string& named : options.files) {
     std::error_code ec;
@@ -106,7 +87,10 @@ int run(const Options& options, std::ostream& out, std::ostream& err, bool progr
       if (!describe(job, out, err)) ++failed;
     }
   } else {
-    const Settings settings{{options.fit, options.dither}, options.background};
+    ReadOptions settings;
+    settings.fit = options.fit;
+    settings.dither = options.dither;
+    settings.background = options.background;
     const IfExists ifExists = options.force ? IfExists::Replace : IfExists::Keep;
     convertJobs(jobs, settings, ifExists, [&](size_t i, const std::string& failure) {
       if (showProgress) err << '\r' << (i + 1) << '/' << total << std::flush;

@@ -9,14 +9,7 @@
 #include <system_error>
 #include <thread>
 
-#include "bitmap/bitmap_probe.h"
-#include "bitmap/bmp_reader.h"
-#include "bitmap/bmp_writer.h"
-#include "codec/emblem_file.h"
-#include "convert/artwork.h"
-#include "convert/load.h"
-#include "core/byte_file.h"
-#include "imageio/image_file.h"
+#include "convert/encode.h"
 #include "core/error.h"
 
 namespace zwp::cli {
@@ -33,43 +26,25 @@ struct Outcome {
   std::string failure;
 };
 
-// The picture a job starts from, read with one opening of its file; no value
-// (and the reason in why) when it is refused.
-std::optional<Picture> sourceOf(const Job& job, const Settings& settings, Refusal& why) {
-  if (job.emblemInput) {
-    auto emblem = loadEmblemForPreview(job.input, &why);
-    if (!emblem) return std::nullopt;
-    return std::move(emblem->picture);
-  }
-  const std::vector<uint8_t> bytes = readFilePrefix(job.input, kMaxBmpFileBytes);
-  if (job.target == Target::Emblem && probeBitmap(bytes).isBitmap) return bitmapForEmblem(bytes, settings.emblem, &why);
-  return readArtwork(bytes, settings.background);
+zwp::Target targetOf(Target target) {
+  return target == Target::Emblem ? zwp::Target::Emblem : target == Target::Png ? zwp::Target::Png : zwp::Target::Bmp;
 }
 
-Outcome convertOne(const Job& job, const Settings& settings, IfExists ifExists) {
+Outcome convertOne(const Job& job, const ReadOptions& settings, IfExists ifExists) {
   Outcome o;
   try {
-    Refusal why = Refusal::None;
-    std::optional<Picture> picture = sourceOf(job, settings, why);
-    if (picture && (job.target == Target::Emblem || settings.emblem.fit > 0 || settings.emblem.dither)) {
-      picture = prepareForEmblem(std::move(*picture), settings.emblem);
-      if (!picture) why = Refusal::TooLarge;
-    }
-    if (picture) {
-      VectorSink bytes;
-      if (job.target == Target::Emblem) {
-        writeEmblem(bytes, *picture, picture->width(), picture->height());
-      } else {
-        bytes.bytes = job.target == Target::Png ? encodePng(*picture) : encodeBmp24(*picture);
-      }
-      o.file = std::make_unique<FileWriter>(job.output, ifExists);
-      o.file->write(bytes.bytes.data(), bytes.bytes.size());
-      o.file->finish();
-    }
-    if (why != Refusal::None) o.failure = "abgelehnt: " + refusalText(why);
+    ReadOptions options = settings;
+    options.target = targetOf(job.target);
+    const std::vector<uint8_t> input = readPictureBytes(job.input, job.emblemInput);
+    const Picture picture = readPicture({input, job.input, job.emblemInput}, options);
+    const std::vector<uint8_t> bytes = encodePicture(picture, options.target);
+    o.file = std::make_unique<FileWriter>(job.output, ifExists);
+    o.file->write(bytes.data(), bytes.size());
+    o.file->finish();
+  } catch (const std::bad_alloc&) {
+    o = {nullptr, standardDescription(err::OutOfMemory)};
   } catch (const std::exception& e) {
-    o.file.reset();
-    o.failure = e.what();
+    o = {nullptr, e.what()};
   }
   return o;
 }
@@ -78,7 +53,7 @@ Outcome convertOne(const Job& job, const Settings& settings, IfExists ifExists) 
 // last one released, so that the files waiting for their sync stay few.
 class Workers {
  public:
-  Workers(const std::vector<Job>& jobs, const Settings& settings, IfExists ifExists, size_t window)
+  Workers(const std::vector<Job>& jobs, const ReadOptions& settings, IfExists ifExists, size_t window)
       : jobs_(jobs), settings_(settings), ifExists_(ifExists), window_(window), outcomes_(jobs.size()), done_(jobs.size(), false) {
     const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers);
     try {
@@ -139,7 +114,7 @@ class Workers {
   }
 
   const std::vector<Job>& jobs_;
-  const Settings& settings_;
+  const ReadOptions& settings_;
   const IfExists ifExists_;
   const size_t window_;
   std::mutex mutex_;
@@ -197,7 +172,7 @@ size_t filesPerSync() {
 
 }  // namespace
 
-void convertJobs(const std::vector<Job>& jobs, const Settings& settings, IfExists ifExists, const JobReport& report) {
+void convertJobs(const std::vector<Job>& jobs, const ReadOptions& settings, IfExists ifExists, const JobReport& report) {
   const size_t step = filesPerSync();
   // While one group is published, the workers convert the next.
   Workers workers(jobs, settings, ifExists, 2 * step);

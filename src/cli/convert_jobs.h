@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/plan.h"
-#include "convert/artwork.h"
+#include "convert/pipeline.h"
 #include "core/file_writer.h"
 
 namespace zwp::cli {
@@ -16,13 +16,7 @@ namespace zwp::cli {
 // name (failure empty) or has failed, was refused or skipped (failure says why).
 using JobReport = std::function<void(size_t job, const std::string& failure)>;
 
-// What every job of a batch shares: how pictures become emblems and what
-// transparency is flattened over.
-struct Settings {
-  EmblemOptions emblem;
-  int32_t background = 0xFFFFFF;
-};
-
-void convertJobs(const std::vector<Job>& jobs, const Settings& settings, IfExists ifExists, const JobReport& report);
+// Converts every job, each read under the settings with its own target.
+void convertJobs(const std::vector<Job>& jobs, const ReadOptions& settings, IfExists ifExists, const JobReport& report);
 
 }  // namespace zwp::cli

@@ -8,10 +8,10 @@
 #include <exception>
 #include <string>
 
-#include "convert/artwork.h"
-#include "convert/load.h"
+#include "convert/encode.h"
+#include "convert/pipeline.h"
 #include "core/file_writer.h"
-#include "imageio/image_file.h"
+#include "imageio/image_support.h"
 
 int main(int argc, char** argv) {
   int size = 0;
@@ -21,17 +21,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    auto emblem = zwp::loadEmblemForPreview(argv[2]);
-    if (!emblem || emblem->picture.width() == 0 || emblem->picture.height() == 0) {
-      std::fprintf(stderr, "zwp-thumbnailer: %s: kein darstellbares Wappen\n", argv[2]);
-      return 1;
-    }
-    const std::vector<uint8_t> png = zwp::encodePng(zwp::thumbnailOf(emblem->picture, size));
+    const zwp::ImageSupport images;
+    zwp::ReadOptions options;
+    options.target = zwp::Target::Png;
+    const std::vector<uint8_t> bytes = zwp::readPictureBytes(argv[2], true);
+    const zwp::Picture emblem = zwp::readPicture({bytes, argv[2], true}, options);
+    const std::vector<uint8_t> png = zwp::encodePicture(zwp::thumbnailOf(emblem, size), zwp::Target::Png);
     zwp::FileWriter out(argv[3], zwp::IfExists::Replace);
     out.write(png.data(), png.size());
     out.commit();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "zwp-thumbnailer: %s\n", e.what());
+    std::fprintf(stderr, "zwp-thumbnailer: %s: %s\n", argv[2], e.what());
     return 1;
   }
   return 0;

@@ -4,9 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "bitmap/bmp_reader.h"
 #include "codec/pixel_codec.h"
-#include "convert/load.h"
 #include "core/error.h"
 
 namespace zwp {
@@ -18,15 +16,35 @@ int channel(int32_t colour, int shift) { return (colour >> shift) & 0xFF; }
 // Rounded a * b / c for non-negative numbers.
 int64_t roundedRatio(int64_t a, int64_t b, int64_t c) { return (2 * a * b + c) / (2 * c); }
 
+}  // namespace
+
+void flattenRow(const uint8_t* in, size_t width, Alpha alpha, int32_t background, int32_t* out) {
+  const int bg[3] = {channel(background, 0), channel(background, 8), channel(background, 16)};
+  const bool premultiplied = alpha == Alpha::Premultiplied;
+  for (size_t x = 0; x < width; ++x, in += 4) {
+    const int a = in[3];
+    int c[3];
+    for (size_t k = 0; k < 3; ++k) {
+      const int own = premultiplied ? std::min<int>(in[k], a) * 255 : in[k] * a;
+      c[k] = (own + bg[k] * (255 - a) + 127) / 255;
+    }
+    out[x] = colourOf(c[0], c[1], c[2]);
+  }
+}
+
+Size fittedSize(int32_t width, int32_t height, int32_t side) {
+  if (width <= side && height <= side) return {width, height};
+  if (width >= height) {
+    return {side, static_cast<int32_t>(std::max<int64_t>(1, roundedRatio(height, side, width)))};
+  }
+  return {static_cast<int32_t>(std::max<int64_t>(1, roundedRatio(width, side, height))), side};
+}
+
 // The source spans that make up each new pixel along one axis. In units of
 // 1/newLength of an old pixel, old pixel i covers [i * newLength, (i + 1) *
 // newLength) and new pixel n covers [n * oldLength, (n + 1) * oldLength); a
 // span is an old pixel and the length of its overlap with the new one.
-struct Span {
-  int32_t source;
-  int64_t weight;
-};
-std::vector<std::vector<Span>> spansOf(int32_t oldLength, int32_t newLength) {
+std::vector<std::vector<AreaFitter::Span>> AreaFitter::spansOf(int32_t oldLength, int32_t newLength) {
   std::vector<std::vector<Span>> spans(static_cast<size_t>(newLength));
   for (int32_t n = 0; n < newLength; ++n) {
     const int64_t begin = int64_t{n} * oldLength, end = int64_t{n + 1} * oldLength;
@@ -38,76 +56,67 @@ std::vector<std::vector<Span>> spansOf(int32_t oldLength, int32_t newLength) {
   return spans;
 }
 
-}  // namespace
-
-Picture flatten(const RgbaPixels& pixels, int32_t background) {
-  Picture out(pixels.width, pixels.height);
-  const int bg[3] = {channel(background, 0), channel(background, 8), channel(background, 16)};
-  for (int32_t y = 0; y < pixels.height; ++y) {
-    const uint8_t* in = pixels.data + static_cast<size_t>(y) * pixels.stride;
-    std::span<int32_t> row = out.row(y);
-    for (size_t x = 0; x < row.size(); ++x, in += 4) {
-      const int a = in[3];
-      int c[3];
-      for (size_t k = 0; k < 3; ++k) c[k] = (in[k] * a + bg[k] * (255 - a) + 127) / 255;
-      row[x] = colourOf(c[0], c[1], c[2]);
-    }
-  }
-  return out;
+AreaFitter::AreaFitter(int32_t width, int32_t height, int32_t side)
+    : width_(width), height_(height), size_(fittedSize(width, height, side)) {
+  const bool shrinks = size_.width != width || size_.height != height;
+  // Nothing to average: a picture without pixels cannot be shrunk to one with some.
+  if (shrinks && (width == 0 || height == 0)) throw refused(Refusal::Empty);
+  kept_ = Picture(size_.width, size_.height);
+  if (!shrinks) return;
+  columns_ = spansOf(width, size_.width);
+  across_.assign(static_cast<size_t>(size_.width) * 3, 0);
+  sums_.assign(across_.size() * 2, 0);
 }
 
-Size fittedSize(int32_t width, int32_t height, int32_t side) {
-  if (width <= side && height <= side) return {width, height};
-  if (width >= height) {
-    return {side, static_cast<int32_t>(std::max<int64_t>(1, roundedRatio(height, side, width)))};
+void AreaFitter::addRow(std::span<const int32_t> in) {
+  if (rowsIn_ >= height_ || in.size() != static_cast<size_t>(width_)) throw invalidPicture("Zeilen passen nicht zum Bild");
+  const int32_t y = rowsIn_++;
+  if (sums_.empty()) {
+    std::copy(in.begin(), in.end(), kept_.row(y).begin());
+    return;
   }
-  return {static_cast<int32_t>(std::max<int64_t>(1, roundedRatio(width, side, height))), side};
+  // The old row averaged across, per new column and channel, in units of 1/newWidth.
+  for (size_t n = 0; n < columns_.size(); ++n) {
+    int64_t sum[3] = {0, 0, 0};
+    for (const Span& s : columns_[n]) {
+      const int32_t c = in[static_cast<size_t>(s.source)];
+      sum[0] += s.weight * channel(c, 0);
+      sum[1] += s.weight * channel(c, 8);
+      sum[2] += s.weight * channel(c, 16);
+    }
+    std::copy_n(sum, 3, &across_[3 * n]);
+  }
+  // Down into each new row the old one overlaps (in units of 1/newHeight). The
+  // new picture is never higher than the old, so an old row touches at most
+  // two new rows, and a new row is done once the old rows reach its end.
+  const int64_t oldH = height_, newH = size_.height;
+  const int64_t begin = y * newH, end = (y + 1) * newH;
+  const int64_t area = int64_t{width_} * height_;  // the weight of a whole new pixel
+  for (int64_t m = begin / oldH; m < newH && m * oldH < end; ++m) {
+    const int64_t weight = std::min(end, (m + 1) * oldH) - std::max(begin, m * oldH);
+    int64_t* sums = &sums_[static_cast<size_t>(m & 1) * across_.size()];
+    for (size_t k = 0; k < across_.size(); ++k) sums[k] += weight * across_[k];
+    if ((m + 1) * oldH > end) continue;
+    for (int32_t& colour : kept_.row(static_cast<int32_t>(m))) {
+      int c[3];
+      for (size_t k = 0; k < 3; ++k) c[k] = static_cast<int>((2 * sums[k] + area) / (2 * area));
+      colour = colourOf(c[0], c[1], c[2]);
+      std::fill_n(sums, 3, 0);
+      sums += 3;
+    }
+  }
+}
+
+Picture AreaFitter::take() {
+  if (rowsIn_ != height_) throw invalidPicture("Bild ist unvollständig");
+  return std::move(kept_);
 }
 
 Picture fitInside(const Picture& picture, int32_t side) {
-  const int32_t w = picture.width(), h = picture.height();
-  const Size size = fittedSize(w, h, side);
-  if (size.width == w && size.height == h) return picture;
-  const auto columns = spansOf(w, size.width);
-  const auto rows = spansOf(h, size.height);
-  const size_t outWidth = static_cast<size_t>(size.width);
-
-  // One old row averaged across: per new column and channel, in units of 1/newWidth.
-  std::vector<int64_t> across(outWidth * 3);
-  int32_t acrossRow = -1;
-  auto rowAcross = [&](int32_t y) {
-    if (acrossRow == y) return;
-    acrossRow = y;
-    const std::span<const int32_t> in = picture.row(y);
-    for (size_t n = 0; n < outWidth; ++n) {
-      int64_t sum[3] = {0, 0, 0};
-      for (const Span& s : columns[n]) {
-        const int32_t c = in[static_cast<size_t>(s.source)];
-        sum[0] += s.weight * channel(c, 0);
-        sum[1] += s.weight * channel(c, 8);
-        sum[2] += s.weight * channel(c, 16);
-      }
-      std::copy_n(sum, 3, &across[3 * n]);
-    }
-  };
-
-  Picture out(size.width, size.height);
-  const int64_t area = int64_t{w} * h;  // the weight of a whole new pixel
-  std::vector<int64_t> down(outWidth * 3);
-  for (int32_t m = 0; m < size.height; ++m) {
-    std::fill(down.begin(), down.end(), 0);
-    for (const Span& s : rows[static_cast<size_t>(m)]) {
-      rowAcross(s.source);
-      for (size_t k = 0; k < down.size(); ++k) down[k] += s.weight * across[k];
-    }
-    std::span<int32_t> row = out.row(m);
-    for (size_t n = 0; n < outWidth; ++n) {
-      int c[3];
-      for (size_t k = 0; k < 3; ++k) c[k] = static_cast<int>((2 * down[3 * n + k] + area) / (2 * area));
-      row[n] = colourOf(c[0], c[1], c[2]);
-    }
-  }
-  return out;
+  AreaFitter fitter(picture.width(), picture.height(), side);
+  if (fitter.size().width == picture.width() && fitter.size().height == picture.height()) return picture;
+  for (int32_t y = 0; y < picture.height(); ++y) fitter.addRow(picture.row(y));
+  return fitter.take();
 }
 
 Picture thumbnailOf(const Picture& picture, int32_t side) {
@@ -121,27 +130,6 @@ Picture thumbnailOf(const Picture& picture, int32_t side) {
     for (size_t x = 0; x < row.size(); ++x) row[x] = in[x / static_cast<size_t>(factor)];
   }
   return out;
-}
-
-bool emblemTakesSize(int32_t width, int32_t height, const EmblemOptions& options) {
-  return options.fit > 0 || (width <= kMaxBitmapSide && height <= kMaxBitmapSide);
-}
-
-std::optional<Picture> prepareForEmblem(Picture picture, const EmblemOptions& options) {
-  if (!emblemTakesSize(picture.width(), picture.height(), options)) return std::nullopt;
-  if (options.fit > 0) picture = fitInside(picture, options.fit);
-  if (options.dither) picture = ditherToEmblemLevels(picture);
-  return picture;
-}
-
-std::optional<Picture> bitmapForEmblem(std::span<const uint8_t> file, const EmblemOptions& options, Refusal* why) {
-  if (options.fit == 0) {
-    auto bitmap = loadBitmapForPreview(file, why);
-    if (!bitmap) return std::nullopt;
-    return std::move(bitmap->picture);
-  }
-  if (why) *why = Refusal::None;
-  return decodeBmp(file);
 }
 
 Picture ditherToEmblemLevels(const Picture& picture) {

@@ -4,14 +4,15 @@
 
 namespace zwp {
 
-Error::Error(int number, const std::string& description)
-    : std::runtime_error(description), number_(number) {}
+Error::Error(int number, const std::string& description, Refusal reason)
+    : std::runtime_error(description), number_(number), reason_(reason) {}
 
 Error::Error(int number) : Error(number, standardDescription(number)) {}
 
 std::string standardDescription(int number) {
   switch (number) {
     case err::Overflow: return "Überlauf";
+    case err::OutOfMemory: return "Nicht genügend Speicher";
     case err::FileNotFound: return "Datei nicht gefunden";
     case err::DiskFull: return "Datenträger voll";
     case err::PathFileAccess: return "Fehler beim Zugriff auf Pfad/Datei";
@@ -68,8 +69,33 @@ Error fileError(int errnoValue, const std::string& path, FileAccess access) {
   return Error(number, text);
 }
 
-Error invalidPicture(const std::string& reason) {
-  return Error(err::InvalidPicture, standardDescription(err::InvalidPicture) + ": " + reason);
+std::string refusalText(Refusal reason) {
+  switch (reason) {
+    case Refusal::None: return "";
+    case Refusal::NotBitmap: return "keine BMP-Datei";
+    case Refusal::UnsupportedDepth: return "Farbtiefe wird nicht unterstützt (nur 1, 4, 8, 16 oder 24 Bit)";
+    case Refusal::TooLarge: return "größer als 128 × 128 Pixel";
+    case Refusal::UnusableEmblem: return "unbrauchbare Größe im Wappen-Kopf";
+    case Refusal::UnknownFormat: return "kein Bild in einem bekannten Format";
+    case Refusal::Damaged: return "Bild ist beschädigt oder abgeschnitten";
+    case Refusal::OutOfBounds: return "Bildgröße außerhalb der Grenzen";
+    case Refusal::Empty: return "Bild hat keine Pixel";
+  }
+  return "";
 }
+
+Error refused(Refusal reason, const std::string& detail) {
+  std::string text = standardDescription(err::InvalidPicture) + ": ";
+  // A damaged file is named by what is wrong with it; other reasons by their text.
+  if (reason == Refusal::Damaged && !detail.empty()) {
+    text += detail;
+  } else {
+    text += refusalText(reason);
+    if (!detail.empty()) text += " (" + detail + ")";
+  }
+  return Error(err::InvalidPicture, text, reason);
+}
+
+Error invalidPicture(const std::string& detail) { return refused(Refusal::Damaged, detail); }
 
 }  // namespace zwp

@@ -11,6 +11,7 @@ namespace zwp {
 // always means the same kind of failure.
 namespace err {
 inline constexpr int Overflow = 6;
+inline constexpr int OutOfMemory = 7;
 inline constexpr int FileNotFound = 53;
 inline constexpr int DiskFull = 61;
 inline constexpr int PathFileAccess = 75;
@@ -20,17 +21,33 @@ inline constexpr int InvalidPicture = 481;
 inline constexpr int DialogCancelled = 32755;
 }  // namespace err
 
+// Why a picture is refused (error 481). Each reason has one German text, the
+// same in every front end; the window refuses some of them silently.
+enum class Refusal {
+  None,              // not a refusal
+  NotBitmap,         // does not start with "BM"
+  UnsupportedDepth,  // not 1, 4, 8, 16 or 24 bits per pixel
+  TooLarge,          // wider or higher than 128 pixels, and not to be fitted
+  UnusableEmblem,    // emblem header with a negative or absurd size
+  UnknownFormat,     // no picture format we read
+  Damaged,           // cut or broken; the detail says where
+  OutOfBounds,       // a size beyond what any picture may have
+  Empty,             // no pixels where pixels are needed
+};
+
 class Error : public std::runtime_error {
  public:
-  Error(int number, const std::string& description);
+  Error(int number, const std::string& description, Refusal reason = Refusal::None);
   // An error with the standard description of its number.
   explicit Error(int number);
 
   int number() const noexcept { return number_; }
   std::string description() const { return what(); }
+  Refusal reason() const noexcept { return reason_; }
 
  private:
   int number_;
+  Refusal reason_;
 };
 
 // The German standard text of an error number ("Datei nicht gefunden" for 53).
@@ -42,7 +59,12 @@ std::string standardDescription(int number);
 enum class FileAccess { Read, Write };
 Error fileError(int errnoValue, const std::string& path, FileAccess access);
 
-// The error of a picture that cannot be used, with the reason.
-Error invalidPicture(const std::string& reason);
+// The refusal of a picture: error 481, "Ungültiges Bild: " and the reason's
+// text, followed by the detail when there is one.
+Error refused(Refusal reason, const std::string& detail = {});
+// A damaged picture, with what is wrong with it.
+Error invalidPicture(const std::string& detail);
+// The German text of a reason ("größer als 128 × 128 Pixel").
+std::string refusalText(Refusal reason);
 
 }  // namespace zwp

@@ -14,19 +14,18 @@ bool pictureSizeUsable(int64_t width, int64_t height) {
 
 void checkPictureSize(int64_t width, int64_t height) {
   if (!pictureSizeUsable(width, height)) {
-    throw invalidPicture("Bildgröße außerhalb der Grenzen (" + std::to_string(width) + " × " + std::to_string(height) +
-                         ")");
+    throw refused(Refusal::OutOfBounds, std::to_string(width) + " × " + std::to_string(height));
   }
 }
 
 Picture::Picture(int32_t width, int32_t height, int32_t fill) : width_(width), height_(height) {
-  if (!pictureSizeUsable(width, height)) throw invalidPicture("Bildgröße außerhalb der Grenzen");
+  checkPictureSize(width, height);
   pixels_.assign(size_t(width) * size_t(height), fill);
 }
 
 Picture::Picture(int32_t width, int32_t height, std::vector<int32_t> colours)
     : width_(width), height_(height), pixels_(std::move(colours)) {
-  if (!pictureSizeUsable(width, height)) throw invalidPicture("Bildgröße außerhalb der Grenzen");
+  checkPictureSize(width, height);
   if (pixels_.size() != size_t(width) * size_t(height)) throw invalidPicture("Zahl der Bildpunkte passt nicht zur Größe");
 }
 

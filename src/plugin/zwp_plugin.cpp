@@ -5,7 +5,9 @@
 #include <QVariant>
 
 #include "codec/emblem_file.h"
+#include "convert/pipeline.h"
 #include "core/byte_file.h"
+#include "core/error.h"
 
 namespace zwp::plugin {
 
@@ -35,8 +37,11 @@ bool EmblemHandler::canRead(QIODevice* device) {
   return header && !device->isSequential() && device->size() - device->pos() == lengthOf(*header);
 }
 
+// Once the handler is chosen (by the name's ending or by content), a short
+// file reads with black for its missing words and a long one without its
+// extra bytes, as every other door of the program reads it.
 bool EmblemHandler::canRead() const {
-  if (!canRead(device())) return false;
+  if (!peekHeader(device())) return false;
   setFormat("zwp");
   return true;
 }
@@ -48,13 +53,15 @@ bool EmblemHandler::read(QImage* image) {
   QImage out;
   if (!allocateImage(QSize(header->Width, header->Height), QImage::Format_RGB32, &out)) return false;
   const QByteArray bytes = device()->read(lengthOf(*header));
-  if (bytes.size() != lengthOf(*header)) return false;
-  const auto emblem = decodeEmblem(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                             static_cast<size_t>(bytes.size())));
-  if (!emblem) return false;
+  Emblem emblem;
+  try {
+    emblem = emblemOf(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())));
+  } catch (const Error&) {
+    return false;
+  }
   for (int32_t y = 0; y < header->Height; ++y) {
     auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (const int32_t colour : emblem->picture.row(y)) *line++ = qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    for (const int32_t colour : emblem.picture.row(y)) *line++ = qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
   }
   *image = std::move(out);
   return true;

@@ -16,8 +16,9 @@ class EmblemHandler final : public QImageIOHandler {
   QVariant option(ImageOption option) const override;
   bool supportsOption(ImageOption option) const override;
 
-  // A device holds an emblem when its header gives a usable size and its
-  // length matches that size exactly; judged without consuming anything.
+  // A device holds an emblem, judged by content alone, when its header gives
+  // a usable size and its length matches that size exactly (so that no other
+  // file is taken for one); nothing is consumed.
   static bool canRead(QIODevice* device);
 };
 

@@ -5,7 +5,7 @@
 
 #include <QMainWindow>
 
-#include "codec/emblem_file.h"
+#include "convert/encode.h"
 #include "ui/platform.h"
 
 class QDragEnterEvent;

@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <filesystem>
 
-#include "bitmap/bmp_writer.h"
-#include "convert/load.h"
+#include "convert/encode.h"
+#include "convert/pipeline.h"
 #include "core/error.h"
 #include "ui/file_list.h"
 #include "ui/form1.h"
@@ -64,9 +64,16 @@ void Form1::Fildatei_Click() {
 
 // Everything is read and decoded before anything on screen changes, so a
 // failure or refusal leaves the previous picture, labels and sizes in place.
+// Files the list shows that are no usable bitmap or emblem are passed over
+// without a word, as a click on them always was.
 void Form1::showBitmap(const QString& path) {
-  auto loaded = loadBitmapForPreview(filePath(path));
-  if (loaded) showPicture(std::move(loaded->picture));
+  ReadOptions options;
+  options.bitmapsOnly = true;
+  try {
+    showPicture(readPicture({readPictureBytes(filePath(path), false), filePath(path), false}, options));
+  } catch (const Error& e) {
+    if (!refusedSilently(e)) throw;
+  }
 }
 
 void Form1::showPicture(Picture picture) {
@@ -81,8 +88,12 @@ void Form1::showPicture(Picture picture) {
 }
 
 void Form1::showEmblem(const QString& path) {
-  auto emblem = loadEmblemForPreview(filePath(path));
-  if (emblem) showEmblem(std::move(*emblem));
+  const std::string file = filePath(path);
+  try {
+    showEmblem(emblemOf(readPictureBytes(file, true)));
+  } catch (const Error& e) {
+    if (!refusedSilently(e)) throw;
+  }
 }
 
 void Form1::showEmblem(Emblem emblem) {

@@ -8,13 +8,8 @@
 #include <QMimeData>
 #include <QSettings>
 
-#include "bitmap/bitmap_probe.h"
-#include "bitmap/bmp_reader.h"
-#include "convert/artwork.h"
-#include "convert/load.h"
-#include "core/byte_file.h"
+#include "convert/pipeline.h"
 #include "core/error.h"
-#include "imageio/image_file.h"
 #include "ui/dir_list.h"
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
@@ -25,7 +20,6 @@
 namespace zwp::ui {
 
 namespace {
-constexpr int32_t kWhite = 0xFFFFFF;
 
 // The local file a drag carries, if it carries exactly one kind of thing we take.
 QString droppedFile(const QMimeData* data) {
@@ -57,10 +51,7 @@ void Form1::openFile(const QString& path) {
     Dirverzeichnis->setPath(dir);
     Fildatei->selectFile(info.fileName());
     if (emblem) {
-      Refusal why = Refusal::None;
-      auto loaded = loadEmblemForPreview(filePath(info.absoluteFilePath()), &why);
-      if (!loaded) throw invalidPicture(refusalText(why));
-      showEmblem(std::move(*loaded));
+      showEmblem(emblemOf(readPictureBytes(filePath(info.absoluteFilePath()), true)));
     } else {
       openPicture(filePath(info.absoluteFilePath()));
     }
@@ -70,26 +61,26 @@ void Form1::openFile(const QString& path) {
   }
 }
 
-// A bitmap loads as a click loads it; a bitmap too large for that, and a
-// picture of any other format, is read as artwork and shrunk if the user agrees.
+// A picture loads as a click loads a bitmap; one larger than 128 x 128 is
+// shrunk to fit if the user agrees, after its header alone has said how large
+// it is.
 void Form1::openPicture(const std::string& file) {
-  const std::vector<uint8_t> bytes = readFilePrefix(file, kMaxBmpFileBytes);
-  Refusal why = Refusal::None;
-  if (probeBitmap(bytes).isBitmap) {
-    auto loaded = loadBitmapForPreview(std::span<const uint8_t>(bytes), &why);
-    if (loaded) return showPicture(std::move(loaded->picture));
-    if (why != Refusal::TooLarge) throw invalidPicture(refusalText(why));
+  const std::vector<uint8_t> bytes = readPictureBytes(file, false);
+  const PictureFile picture{bytes, file, false};
+  ReadOptions options;
+  try {
+    return showPicture(readPicture(picture, options));
+  } catch (const Error& e) {
+    if (e.reason() != Refusal::TooLarge) throw;
   }
-  Picture picture = readArtwork(bytes, kWhite);
-  if (picture.width() > kMaxBitmapSide || picture.height() > kMaxBitmapSide) {
-    const QString name = QFileInfo(QFile::decodeName(file.c_str())).fileName();
-    if (!platform_.messageBoxes->ask(
-            text::kShrinkQuestion.arg(name).arg(picture.width()).arg(picture.height()), text::kShrinkTitle)) {
-      return;
-    }
-    picture = fitInside(picture, kMaxBitmapSide);
+  const PictureFacts facts = describePicture(picture);
+  const QString name = QFileInfo(QFile::decodeName(file.c_str())).fileName();
+  if (!platform_.messageBoxes->ask(text::kShrinkQuestion.arg(name).arg(facts.width).arg(facts.height),
+                                   text::kShrinkTitle)) {
+    return;
   }
-  showPicture(std::move(picture));
+  options.fit = kMaxBitmapSide;
+  showPicture(readPicture(picture, options));
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {

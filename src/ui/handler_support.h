@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <string>
 
+#include "core/error.h"
+
 namespace zwp::ui {
 
 // The hourglass while a handler works; the default pointer on every way out.
@@ -22,5 +24,17 @@ class BusyPointer {
 
 // A path as the file system takes it.
 inline std::string filePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The refusals a click in the file list passes over without a word: a file
+// that is no usable bitmap, or an emblem whose header gives no usable size.
+inline bool refusedSilently(const Error& e) {
+  switch (e.reason()) {
+    case Refusal::NotBitmap:
+    case Refusal::UnsupportedDepth:
+    case Refusal::TooLarge:
+    case Refusal::UnusableEmblem: return true;
+    default: return false;
+  }
+}
 
 }  // namespace zwp::ui

@@ -60,8 +60,8 @@ TEST(Zwpconv, MixedBatchConvertsEveryGoodFileAndNamesEachFailure) {
   EXPECT_EQ(test::readBytes(d.file("GOOD2.zwp")).size(), 280u + 8);
   EXPECT_EQ(test::readBytes(d.file("taken.zwp")), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_FALSE(std::filesystem::exists(d.file("deep.zwp")));
-  for (const char* says : {"deep.bmp: abgelehnt: Farbtiefe", "missing.bmp: Datei nicht gefunden",
-                           "wide.bmp: abgelehnt: größer als 128", "taken.bmp: übersprungen", "notes.txt: Ungültiges Bild: kein Bild in einem bekannten Format"}) {
+  for (const char* says : {"deep.bmp: Ungültiges Bild: Farbtiefe", "missing.bmp: Datei nicht gefunden",
+                           "wide.bmp: Ungültiges Bild: größer als 128", "taken.bmp: übersprungen", "notes.txt: Ungültiges Bild: kein Bild in einem bekannten Format"}) {
     EXPECT_NE(r.err.find(says), std::string::npos) << says << "\n" << r.err;
   }
   EXPECT_NE(r.out.find("good.bmp -> " + d.file("good.zwp")), std::string::npos) << r.out;

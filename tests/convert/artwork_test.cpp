@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "codec/pixel_codec.h"
+#include "convert/orientation.h"
+#include "core/error.h"
 #include "support/test_files.h"
 
 namespace zwp {
@@ -10,9 +12,15 @@ namespace {
 
 TEST(Flatten, TransparencyBlendsOverTheBackgroundExactlyAtTheEnds) {
   const uint8_t rgba[] = {200, 10, 30, 0, 200, 10, 30, 255, 200, 10, 30, 128, 0, 0, 0, 0};
-  const Picture p = flatten({rgba, 4, 1, sizeof rgba}, colourOf(16, 32, 48));
-  EXPECT_EQ(test::pixelsOf(p), (std::vector<int32_t>{colourOf(16, 32, 48), colourOf(200, 10, 30),
-                                                    colourOf(108, 21, 39), colourOf(16, 32, 48)}));
+  std::vector<int32_t> row(4);
+  flattenRow(rgba, 4, Alpha::Straight, colourOf(16, 32, 48), row.data());
+  EXPECT_EQ(row, (std::vector<int32_t>{colourOf(16, 32, 48), colourOf(200, 10, 30), colourOf(108, 21, 39),
+                                       colourOf(16, 32, 48)}));
+  // Premultiplied: 100 of alpha 128 is (100 * 255 + 16 * 127) / 255 over 16, not 100 divided back first.
+  const uint8_t premultiplied[] = {100, 5, 15, 128, 200, 10, 30, 255};
+  flattenRow(premultiplied, 2, Alpha::Premultiplied, colourOf(16, 32, 48), row.data());
+  EXPECT_EQ(row[0], colourOf(108, 21, 39));
+  EXPECT_EQ(row[1], colourOf(200, 10, 30));
 }
 
 TEST(Fit, SizesKeepTheAspectRatioRoundAndNeverEnlarge) {
@@ -42,6 +50,23 @@ TEST(Fit, NewPixelsAreTheMeanOfTheAreaTheyCover) {
   const Picture grey = fitInside(checker, 128);
   ASSERT_EQ(grey.width(), 128);
   for (const int32_t c : grey.pixels()) ASSERT_EQ(c, colourOf(128, 128, 128));
+
+  // A picture without pixels has nothing to average (it used to divide by zero).
+  EXPECT_THROW(fitInside(Picture(0, 200), 16), Error);
+}
+
+TEST(Fit, ShrinkingAndTurningCanComeInEitherOrder) {
+  Picture p(37, 23);
+  for (int32_t y = 0; y < 23; ++y) {
+    for (int32_t x = 0; x < 37; ++x) p.set(x, y, colourOf(7 * x, 11 * y, (x * y) % 256));
+  }
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    EXPECT_EQ(orient(fitInside(p, 10), orientation), fitInside(orient(p, orientation), 10)) << orientation;
+  }
+  const Picture two(2, 1, {1, 2});
+  EXPECT_EQ(test::pixelsOf(orient(two, 6)), (std::vector<int32_t>{1, 2})) << "a quarter turn stands a row upright";
+  EXPECT_EQ(orient(two, 6).width(), 1);
+  EXPECT_EQ(test::pixelsOf(orient(two, 3)), (std::vector<int32_t>{2, 1}));
 }
 
 TEST(Dither, EveryPixelIsALevelTheEmblemKeeps) {
@@ -52,12 +77,6 @@ TEST(Dither, EveryPixelIsALevelTheEmblemKeeps) {
   const Picture dithered = ditherToEmblemLevels(ramp);
   for (const int32_t c : dithered.pixels()) ASSERT_EQ(UnpackPixel(CUint(storedWord(snapPixel(c)))), c);
   EXPECT_NE(dithered, ramp);
-}
-
-TEST(PrepareForEmblem, RefusesLargePicturesUnlessAskedToFit) {
-  EXPECT_FALSE(prepareForEmblem(Picture(129, 1), {}));
-  EXPECT_EQ(prepareForEmblem(Picture(128, 128), {})->width(), 128);
-  EXPECT_EQ(prepareForEmblem(Picture(1000, 10), {64, false})->height(), 1);
 }
 
 }  // namespace

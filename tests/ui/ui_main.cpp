@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include "imageio/image_support.h"
+
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   // Settings written by the tests go to a folder of their own, never the user's.
@@ -11,6 +13,7 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ZWP-Konverter"));
+  const zwp::ImageSupport images;
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -12,11 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/bitmap_probe.h"
-#include "bitmap/bmp_reader.h"
-#include "codec/emblem_file.h"
-#include "convert/artwork.h"
-#include "convert/load.h"
+#include "convert/encode.h"
+#include "convert/pipeline.h"
 #include "core/error.h"
 #include "core/picture.h"
 #include "core/version.h"
@@ -39,15 +36,10 @@ Result result;
 // What a call returns; TooLarge is a refusal that "fit" would mend.
 enum Status : int { Refused = 0, Done = 1, NotBitmap = 2, TooLarge = 3 };
 
-Status refuse(std::string message) {
+Status refuse(const zwp::Error& e) {
   result = {};
-  result.message = std::move(message);
-  return Refused;
-}
-
-Status refuse(zwp::Refusal why) {
-  refuse("abgelehnt: " + zwp::refusalText(why));
-  return why == zwp::Refusal::TooLarge ? TooLarge : Refused;
+  result.message = e.description();
+  return e.reason() == zwp::Refusal::TooLarge ? TooLarge : Refused;
 }
 
 // The picture as opaque RGBA bytes in place: 0x00BBGGRR in little-endian
@@ -59,28 +51,33 @@ void keepPreview(Picture picture) {
   for (int32_t& p : result.pixels) p = static_cast<int32_t>(static_cast<uint32_t>(p) | 0xFF000000u);
 }
 
-// Encodes the picture as an emblem under the options; the preview shows what
-// the emblem really holds, read back from its bytes.
-Status finishEmblem(Picture picture, const zwp::EmblemOptions& options) {
-  std::optional<Picture> prepared = zwp::prepareForEmblem(std::move(picture), options);
-  if (!prepared) return refuse(zwp::Refusal::TooLarge);
+// Encodes the prepared picture as an emblem; the preview shows what the
+// emblem really holds, read back from its bytes.
+Status finishEmblem(const Picture& picture) {
   result = {};
-  result.emblem = zwp::encodeEmblem(*prepared);
-  prepared.reset();
-  if (std::optional<zwp::Emblem> written = zwp::decodeEmblem(result.emblem)) keepPreview(std::move(written->picture));
+  result.emblem = zwp::encodePicture(picture, zwp::Target::Emblem);
+  keepPreview(zwp::emblemOf(result.emblem).picture);
   return Done;
 }
 
-zwp::EmblemOptions optionsOf(int32_t fit, int dither) { return {fit >= 1 && fit <= 128 ? fit : 0, dither != 0}; }
+zwp::ReadOptions optionsOf(zwp::Target target, int32_t fit, int dither) {
+  zwp::ReadOptions options;
+  options.target = target;
+  options.fit = fit >= 1 && fit <= 128 ? fit : 0;
+  options.dither = dither != 0;
+  return options;
+}
 
 template <typename Work>
 int guarded(Work work) {
   try {
     return work();
   } catch (const std::bad_alloc&) {
-    return refuse(zwp::invalidPicture("zu groß für den Speicher dieser Seite").what());
+    return refuse(zwp::Error(zwp::err::OutOfMemory, zwp::standardDescription(zwp::err::OutOfMemory)));
+  } catch (const zwp::Error& e) {
+    return refuse(e);
   } catch (const std::exception& e) {
-    return refuse(e.what());
+    return refuse(zwp::Error(zwp::err::InvalidPicture, e.what()));
   }
 }
 
@@ -93,12 +90,8 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_bitmap(const uint8_t* bytes, size_t size, int32_t fit, int dither) {
   return guarded([&] {
     const std::span<const uint8_t> file(bytes, size);
-    if (!zwp::probeBitmap(file).isBitmap) return static_cast<int>(NotBitmap);
-    const zwp::EmblemOptions options = optionsOf(fit, dither);
-    zwp::Refusal why = zwp::Refusal::None;
-    std::optional<Picture> picture = zwp::bitmapForEmblem(file, options, &why);
-    if (!picture) return static_cast<int>(refuse(why));
-    return static_cast<int>(finishEmblem(std::move(*picture), options));
+    if (zwp::formatOf(file, "") != zwp::Format::Bmp) return static_cast<int>(NotBitmap);
+    return static_cast<int>(finishEmblem(zwp::readPicture({file, "", false}, optionsOf(zwp::Target::Emblem, fit, dither))));
   });
 }
 
@@ -107,8 +100,11 @@ EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_bitmap(const uint8_t* bytes, size_t siz
 EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_rgba(const uint8_t* rgba, int32_t width, int32_t height, int32_t background,
                                               int32_t fit, int dither) {
   return guarded([&] {
-    Picture picture = zwp::flatten({rgba, width, height, static_cast<size_t>(width) * 4}, background);
-    return static_cast<int>(finishEmblem(std::move(picture), optionsOf(fit, dither)));
+    zwp::ReadOptions options = optionsOf(zwp::Target::Emblem, fit, dither);
+    options.background = background;
+    zwp::PictureBuilder builder(width, height, 1, options, false);
+    builder.addRows(rgba, height, static_cast<size_t>(width) * 4, zwp::Alpha::Straight);
+    return static_cast<int>(finishEmblem(builder.finish()));
   });
 }
 
@@ -116,8 +112,7 @@ EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_rgba(const uint8_t* rgba, int32_t width
 // result's message), or Done when it can; asked before its pixels are read.
 EMSCRIPTEN_KEEPALIVE int zwp_check_size(int32_t width, int32_t height, int32_t fit) {
   return guarded([&] {
-    zwp::checkPictureSize(width, height);
-    if (!zwp::emblemTakesSize(width, height, optionsOf(fit, 0))) return static_cast<int>(refuse(zwp::Refusal::TooLarge));
+    zwp::checkSize(width, height, optionsOf(zwp::Target::Emblem, fit, 0), false);
     result = {};
     return static_cast<int>(Done);
   });
@@ -126,10 +121,9 @@ EMSCRIPTEN_KEEPALIVE int zwp_check_size(int32_t width, int32_t height, int32_t f
 // An emblem file's bytes to its picture.
 EMSCRIPTEN_KEEPALIVE int zwp_picture_from_emblem(const uint8_t* bytes, size_t size) {
   return guarded([&] {
-    std::optional<zwp::Emblem> emblem = zwp::decodeEmblem({bytes, size});
-    if (!emblem) return static_cast<int>(refuse(zwp::Refusal::UnusableEmblem));
+    Picture picture = zwp::readPicture({{bytes, size}, "", true}, optionsOf(zwp::Target::Png, 0, 0));
     result = {};
-    keepPreview(std::move(emblem->picture));
+    keepPreview(std::move(picture));
     return static_cast<int>(Done);
   });
 }
@@ -148,9 +142,11 @@ EMSCRIPTEN_KEEPALIVE void zwp_release() { result = {}; }
 
 // The most a file the module reads may hold: a bitmap is read up to this
 // many bytes, as zwpconv reads it; an emblem never needs more.
-EMSCRIPTEN_KEEPALIVE double zwp_max_bitmap_bytes() { return static_cast<double>(zwp::kMaxBmpFileBytes); }
+EMSCRIPTEN_KEEPALIVE double zwp_max_bitmap_bytes() {
+  return static_cast<double>(zwp::maxFileBytes(zwp::Format::Bmp, false));
+}
 EMSCRIPTEN_KEEPALIVE double zwp_max_emblem_bytes() {
-  return static_cast<double>(zwp::kEmblemHeaderSize + 2 * zwp::kMaxPicturePixels);
+  return static_cast<double>(zwp::maxFileBytes(zwp::Format::Unknown, true));
 }
 
 }  // extern "C"

@@ -25,7 +25,6 @@ async function pngOf({ width, height, pixels }) {
 
 async function emblemToPng(converter, file) {
   const picture = converter.pictureFromEmblem(await bytesOf(file, converter.maxEmblemBytes));
-  if (!picture.width || !picture.height) throw new Refused(texts.emptyEmblem);
   return { ...picture, output: await pngOf(picture), outputName: outputName(file.name, '.png') };
 }
 

@@ -10,7 +10,6 @@ export const texts = {
   download: (name) => `${name} herunterladen`,
   notAPicture: 'Ungültiges Bild: kein Bild in einem bekannten Format',
   damaged: 'Ungültiges Bild: Bild ist beschädigt oder abgeschnitten',
-  emptyEmblem: 'abgelehnt: das Wappen hat keine Pixel (Breite oder Höhe 0)',
   outOfMemory: 'Ungültiges Bild: zu groß für den Speicher dieser Seite',
   fitHint: '„Einpassen in“ verkleinert größere Bilder.',
   fitTo128: 'Auf 128 × 128 einpassen',

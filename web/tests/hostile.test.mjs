@@ -47,7 +47,8 @@ function bmpHeader(width, height, bits) {
 
 const damaged = 'Ungültiges Bild: Bild ist beschädigt oder abgeschnitten';
 const notAPicture = 'Ungültiges Bild: kein Bild in einem bekannten Format';
-const tooLarge = 'abgelehnt: größer als 128 × 128 Pixel';
+const tooLarge = /^Ungültiges Bild: größer als 128 × 128 Pixel \(\d+ × \d+\)$/;
+const empty = 'Ungültiges Bild: Bild hat keine Pixel';
 let table;
 
 before(async () => {
@@ -65,7 +66,7 @@ Image.new("RGBA", (20, 20), (0, 0, 0, 0)).save(sys.argv[3], "WEBP", lossless=Tru
   table = [
     // name, bytes (or a file made above), fit, the refusal (null: converted as zwpconv does)
     ['leer.png', Buffer.alloc(0), '', notAPicture],
-    ['leer.zwp', Buffer.alloc(0), '', 'abgelehnt: das Wappen hat keine Pixel (Breite oder Höhe 0)'],
+    ['leer.zwp', Buffer.alloc(0), '', empty],
     ['rauschen.png', Buffer.from(Array.from({ length: 4000 }, (_, i) => (i * 7919 + 13) % 251)), '', notAPicture],
     ['brief.bmp', Buffer.from('Sehr geehrte Damen und Herren,\n'), '', notAPicture],
     ['abgeschnitten.png', gradient.subarray(0, gradient.length / 2), '', damaged],
@@ -82,11 +83,11 @@ Image.new("RGBA", (20, 20), (0, 0, 0, 0)).save(sys.argv[3], "WEBP", lossless=Tru
     ['gross.bmp', bmpHeader(30000, 30000, 24), '', tooLarge],
     ['gross-eingepasst.bmp', bmpHeader(30000, 30000, 24), 128, /^Ungültiges Bild: /],
     ['ohne-breite.bmp', bmpHeader(0, 5, 24), '', null],
-    ['ohne-hoehe.bmp', bmpHeader(5, 0, 24), 128, null],
-    ['tiefe.bmp', bmpHeader(16, 16, 3), '', 'abgelehnt: Farbtiefe wird nicht unterstützt (nur 1, 4, 8, 16 oder 24 Bit)'],
-    ['absurd.zwp', emblemHeader(0x7fffffff, 0x7fffffff), '', 'abgelehnt: unbrauchbare Größe im Wappen-Kopf'],
-    ['negativ.zwp', emblemHeader(-5, 20), '', 'abgelehnt: unbrauchbare Größe im Wappen-Kopf'],
-    ['null.zwp', emblemHeader(0, 7), '', 'abgelehnt: das Wappen hat keine Pixel (Breite oder Höhe 0)'],
+    ['ohne-hoehe.bmp', bmpHeader(5, 0, 24), 128, empty],
+    ['tiefe.bmp', bmpHeader(16, 16, 3), '', 'Ungültiges Bild: Farbtiefe wird nicht unterstützt (nur 1, 4, 8, 16 oder 24 Bit)'],
+    ['absurd.zwp', emblemHeader(0x7fffffff, 0x7fffffff), '', 'Ungültiges Bild: unbrauchbare Größe im Wappen-Kopf'],
+    ['negativ.zwp', emblemHeader(-5, 20), '', 'Ungültiges Bild: unbrauchbare Größe im Wappen-Kopf'],
+    ['null.zwp', emblemHeader(0, 7), '', empty],
   ].map(([name, bytes, fit, refusal]) => ({
     path: typeof bytes === 'string' ? bytes : file(name, bytes), name, fit, refusal,
   }));

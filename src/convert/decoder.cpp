@@ -1,0 +1,79 @@
+#include "convert/decoder.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <string_view>
+
+namespace zwp {
+
+namespace {
+
+bool startsWith(std::span<const uint8_t> file, std::string_view magic, size_t at = 0) {
+  return file.size() >= at + magic.size() && std::memcmp(file.data() + at, magic.data(), magic.size()) == 0;
+}
+
+bool endsWithTga(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string end = name.substr(name.size() - 4);
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".tga";
+}
+
+// A TGA header that could be one: a colour map flag, a known image type and
+// pixel depth.
+bool plausibleTga(std::span<const uint8_t> f) {
+  if (f.size() < 18 || f[1] > 1) return false;
+  const uint8_t type = f[2], depth = f[16];
+  const bool typeKnown = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+  return typeKnown && (depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32);
+}
+
+std::map<Format, std::shared_ptr<const Decoder>>& registry() {
+  static std::map<Format, std::shared_ptr<const Decoder>> decoders;
+  return decoders;
+}
+
+constexpr std::array<const char*, 10> kExtensions = {"bmp", "png", "jpg", "jpeg", "gif", "webp", "tif", "tiff", "tga", "jpe"};
+
+}  // namespace
+
+Format formatOf(std::span<const uint8_t> file, const std::string& name) {
+  if (startsWith(file, "BM")) return Format::Bmp;
+  if (startsWith(file, "\x89PNG\r\n\x1a\n")) return Format::Png;
+  if (startsWith(file, "\xff\xd8\xff")) return Format::Jpeg;
+  if (startsWith(file, "GIF87a") || startsWith(file, "GIF89a")) return Format::Gif;
+  if (startsWith(file, "RIFF") && startsWith(file, "WEBP", 8)) return Format::Webp;
+  using namespace std::string_view_literals;
+  if (startsWith(file, "II*\0"sv) || startsWith(file, "MM\0*"sv)) return Format::Tiff;
+  if (endsWithTga(name) && plausibleTga(file)) return Format::Tga;
+  return Format::Unknown;
+}
+
+const char* formatName(Format format) {
+  switch (format) {
+    case Format::Bmp: return "BMP";
+    case Format::Png: return "PNG";
+    case Format::Jpeg: return "JPEG";
+    case Format::Gif: return "GIF";
+    case Format::Webp: return "WebP";
+    case Format::Tiff: return "TIFF";
+    case Format::Tga: return "TGA";
+    case Format::Unknown: break;
+  }
+  return "unbekannt";
+}
+
+std::span<const char* const> pictureExtensions() { return kExtensions; }
+
+void installDecoder(Format format, std::shared_ptr<const Decoder> decoder) { registry()[format] = std::move(decoder); }
+
+const Decoder* decoderFor(Format format) {
+  const auto& decoders = registry();
+  const auto found = decoders.find(format);
+  return found == decoders.end() ? nullptr : found->second.get();
+}
+
+}  // namespace zwp

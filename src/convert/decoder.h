@@ -1,0 +1,64 @@
+// The picture formats we read, recognised by content (and by name where a
+// format has no magic), and the place where decoders that need a toolkit
+// (libpng, libjpeg, Qt) are plugged in. BMP files and emblems need none.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace zwp {
+
+// Only these formats are ever read; anything else is refused, whatever a
+// toolkit could make of it.
+enum class Format { Unknown, Bmp, Png, Jpeg, Gif, Webp, Tiff, Tga };
+
+// The format of a file from its first bytes; TGA, which has no magic, from a
+// name ending in ".tga" (any case) and a plausible header.
+Format formatOf(std::span<const uint8_t> file, const std::string& name);
+// Its name as people know it ("PNG", "JPEG" …).
+const char* formatName(Format format);
+// The name endings of the formats we read, lower case without the dot.
+std::span<const char* const> pictureExtensions();
+
+// What a header says before any pixel is decoded. Orientation is the Exif
+// value 1..8 (1: as stored), width and height are as stored.
+struct PictureHeader {
+  int64_t width = 0;
+  int64_t height = 0;
+  int orientation = 1;
+};
+
+// How the bytes of decoded rows are to be taken.
+enum class Alpha { Straight, Premultiplied };
+
+// Where a decoder delivers its rows, top row of the stored picture first:
+// bytes red, green, blue, alpha per pixel, `width` pixels a row.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  virtual void addRows(const uint8_t* rgba, int32_t rows, size_t stride, Alpha alpha) = 0;
+};
+
+class Decoder {
+ public:
+  virtual ~Decoder() = default;
+  // The header alone; error 481 when the file is not of the format or its
+  // header is damaged.
+  virtual PictureHeader header(std::span<const uint8_t> file) const = 0;
+  // Every row of the picture whose header was read; error 481 for a cut or
+  // damaged file, after which the rows delivered count for nothing.
+  virtual void decode(std::span<const uint8_t> file, RowSink& rows) const = 0;
+  // True when rows arrive one strip at a time instead of after a decode of
+  // the whole picture: such a decoder takes pictures far beyond the size of
+  // one picture in memory when they are shrunk.
+  virtual bool streams() const { return false; }
+};
+
+// Plugs a decoder in for a format (BMP is always our own). Done once, before
+// any reading starts; a format without a decoder is refused as unknown.
+void installDecoder(Format format, std::shared_ptr<const Decoder> decoder);
+const Decoder* decoderFor(Format format);
+
+}  // namespace zwp

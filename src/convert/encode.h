@@ -1,0 +1,25 @@
+// The files the program makes from a picture: emblems (the one encoder, with
+// the window's header and progress when it saves), 24-bit BMPs, and PNGs
+// through an encoder plugged in by a toolkit. Front ends reach the emblem and
+// BMP formats through here.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "bitmap/bmp_writer.h"
+#include "codec/emblem_file.h"
+#include "convert/pipeline.h"
+#include "core/picture.h"
+
+namespace zwp {
+
+// The file bytes of the picture in the target's format.
+std::vector<uint8_t> encodePicture(const Picture& picture, Target target);
+
+// Plugs in the PNG encoder; done once, before any picture is written.
+using PngEncoder = std::function<std::vector<uint8_t>(const Picture&)>;
+void installPngEncoder(PngEncoder encoder);
+
+}  // namespace zwp

@@ -1,0 +1,191 @@
+#include "convert/pipeline.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+
+#include "bitmap/bitmap_probe.h"
+#include "bitmap/bmp_reader.h"
+#include "convert/orientation.h"
+#include "core/byte_file.h"
+#include "core/error.h"
+
+namespace zwp {
+
+namespace {
+
+constexpr const char* kEmblemKind = "Zorbel Wappen";
+
+std::string sizeText(int64_t width, int64_t height) { return std::to_string(width) + " × " + std::to_string(height); }
+
+// Pictures that become an emblem (or take its colours) without being shrunk
+// must fit one as they are.
+bool limitedTo128(const ReadOptions& options) {
+  return options.fit == 0 && (options.target == Target::Emblem || options.dither);
+}
+
+// The window's rules for a bitmap at its own size, from the header fields it
+// reads (signature, bit count at 28, size at 18 and 22).
+void checkWindowRules(std::span<const uint8_t> file) {
+  const BitmapProbe probe = probeBitmap(file);
+  if (!probe.isBitmap) throw refused(Refusal::NotBitmap);
+  if (bitmapKindFor(probe.bitCount).find("keine") != std::string::npos) throw refused(Refusal::UnsupportedDepth);
+  const int64_t rows = std::llabs(static_cast<int64_t>(probe.height));
+  if (probe.width > kMaxBitmapSide || rows > kMaxBitmapSide) {
+    throw refused(Refusal::TooLarge, sizeText(probe.width, rows));
+  }
+}
+
+// A decoded picture made what the options ask: shrunk, turned upright, dithered.
+Picture finished(Picture picture, int orientation, const ReadOptions& options) {
+  if (options.fit > 0) picture = fitInside(picture, options.fit);
+  picture = orient(std::move(picture), orientation);
+  if (options.dither) picture = ditherToEmblemLevels(picture);
+  return picture;
+}
+
+Picture readEmblemPicture(std::span<const uint8_t> bytes, const ReadOptions& options) {
+  Emblem emblem = emblemOf(bytes);
+  checkSize(emblem.picture.width(), emblem.picture.height(), options, false);
+  return finished(std::move(emblem.picture), 1, options);
+}
+
+Picture readBitmap(std::span<const uint8_t> bytes, const ReadOptions& options) {
+  if (options.target == Target::Emblem && options.fit == 0) checkWindowRules(bytes);
+  const BmpInfo info = readBmpInfo(bytes);
+  checkSize(info.width, info.height, options, false);
+  return finished(decodeBmp(bytes), 1, options);
+}
+
+const Decoder& decoderOf(Format format) {
+  const Decoder* decoder = format == Format::Unknown ? nullptr : decoderFor(format);
+  if (!decoder) throw refused(Refusal::UnknownFormat);
+  return *decoder;
+}
+
+}  // namespace
+
+Emblem emblemOf(std::span<const uint8_t> bytes) {
+  std::optional<Emblem> emblem = decodeEmblem(bytes);
+  if (!emblem) throw refused(Refusal::UnusableEmblem);
+  return std::move(*emblem);
+}
+
+bool isEmblemName(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string end = name.substr(name.size() - 4);
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".zwp";
+}
+
+size_t maxFileBytes(Format format, bool emblem) {
+  if (emblem) return kEmblemHeaderSize + 2 * static_cast<size_t>(kMaxPicturePixels);
+  if (format == Format::Bmp) return kMaxBmpFileBytes;
+  return size_t{192} << 20;  // a photo of the largest size we shrink, as a JPEG or PNG
+}
+
+std::vector<uint8_t> readPictureBytes(const std::string& path, bool emblem) {
+  FileReader file(path);
+  std::vector<uint8_t> bytes;
+  readRest(file, bytes, kProbeBytes);
+  readRest(file, bytes, maxFileBytes(formatOf(bytes, path), emblem));
+  return bytes;
+}
+
+void checkSize(int64_t width, int64_t height, const ReadOptions& options, bool streams) {
+  const bool empty = width == 0 || height == 0;
+  if (empty && (options.fit > 0 || options.target == Target::Png)) throw refused(Refusal::Empty);
+  if (limitedTo128(options) && (width > kMaxBitmapSide || height > kMaxBitmapSide)) {
+    throw refused(Refusal::TooLarge, sizeText(width, height));
+  }
+  if (options.fit > 0 && streams) {
+    if (width < 0 || height < 0 || width > kMaxFittedSide || height > kMaxFittedSide ||
+        width * height > kMaxFittedPixels) {
+      throw refused(Refusal::OutOfBounds, sizeText(width, height));
+    }
+    return;
+  }
+  checkPictureSize(width, height);
+}
+
+PictureBuilder::PictureBuilder(int64_t width, int64_t height, int orientation, const ReadOptions& options,
+                               bool streams)
+    : options_(options),
+      orientation_(orientation),
+      fitter_((checkSize(width, height, options, streams), static_cast<int32_t>(width)), static_cast<int32_t>(height),
+              options.fit > 0 ? options.fit : INT32_MAX),
+      row_(static_cast<size_t>(width)) {}
+
+void PictureBuilder::addRows(const uint8_t* rgba, int32_t rows, size_t stride, Alpha alpha) {
+  for (int32_t y = 0; y < rows; ++y) {
+    flattenRow(rgba + static_cast<size_t>(y) * stride, row_.size(), alpha, options_.background, row_.data());
+    fitter_.addRow(row_);
+  }
+}
+
+Picture PictureBuilder::finish() {
+  ReadOptions rest = options_;
+  rest.fit = 0;  // already shrunk as the rows came
+  return finished(fitter_.take(), orientation_, rest);
+}
+
+Picture readPicture(const PictureFile& file, const ReadOptions& options) {
+  if (file.emblem) return readEmblemPicture(file.bytes, options);
+  const Format format = formatOf(file.bytes, file.name);
+  if (format == Format::Bmp) return readBitmap(file.bytes, options);
+  if (options.bitmapsOnly) throw refused(Refusal::NotBitmap);
+  const Decoder& decoder = decoderOf(format);
+  const PictureHeader header = decoder.header(file.bytes);
+  const bool swap = swapsSides(header.orientation);
+  // Checked as the picture will be seen, so that a refusal names that size.
+  checkSize(swap ? header.height : header.width, swap ? header.width : header.height, options, decoder.streams());
+  PictureBuilder stored(header.width, header.height, header.orientation, options, decoder.streams());
+  decoder.decode(file.bytes, stored);
+  return stored.finish();
+}
+
+PictureFacts describePicture(const PictureFile& file) {
+  PictureFacts facts;
+  if (file.emblem) {
+    MemoryReader head(file.bytes);
+    EmblemHeader header;
+    ReadEmblemHeader(head, header);
+    if (!emblemHeaderUsable(header)) throw refused(Refusal::UnusableEmblem);
+    return {header.Width, header.Height, kEmblemKind, ""};
+  }
+  const Format format = formatOf(file.bytes, file.name);
+  if (format == Format::Bmp) {
+    const BitmapProbe probe = probeBitmap(file.bytes);
+    facts.width = probe.width;
+    facts.height = static_cast<int32_t>(std::min<int64_t>(std::llabs(static_cast<int64_t>(probe.height)), INT32_MAX));
+    facts.kind = bitmapKindFor(probe.bitCount);
+    std::string windowRefusal;
+    try {
+      checkWindowRules(file.bytes);
+    } catch (const Error& e) {
+      windowRefusal = refusalText(e.reason());
+    }
+    try {
+      const BmpInfo info = readBmpInfo(file.bytes);
+      facts.width = info.width;
+      facts.height = info.height;
+      facts.kind = bitmapKindFor(static_cast<int16_t>(info.bitCount));
+      // The window reads the size at the offsets of the usual headers, where an
+      // OS/2 1.x header keeps other fields.
+      if (info.os2Core) facts.refusal = "Kopf im OS/2-1.x-Format, den das Fenster nicht liest";
+    } catch (const Error& e) {
+      if (windowRefusal.empty()) facts.refusal = e.description();
+    }
+    if (facts.refusal.empty()) facts.refusal = windowRefusal;
+    return facts;
+  }
+  const PictureHeader header = decoderOf(format).header(file.bytes);
+  const bool swap = swapsSides(header.orientation);
+  facts.width = static_cast<int32_t>(std::min<int64_t>(swap ? header.height : header.width, INT32_MAX));
+  facts.height = static_cast<int32_t>(std::min<int64_t>(swap ? header.width : header.height, INT32_MAX));
+  facts.kind = formatName(format);
+  return facts;
+}
+
+}  // namespace zwp
