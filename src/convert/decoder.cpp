@@ -1,5 +1,7 @@
 #include "convert/decoder.h"
 
+#include "convert/tga_decoder.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -32,7 +34,8 @@ bool plausibleTga(std::span<const uint8_t> f) {
 }
 
 std::map<Format, std::shared_ptr<const Decoder>>& registry() {
-  static std::map<Format, std::shared_ptr<const Decoder>> decoders;
+  // Formats whose decoders need no toolkit are always there.
+  static std::map<Format, std::shared_ptr<const Decoder>> decoders = {{Format::Tga, tgaDecoder()}};
   return decoders;
 }
 

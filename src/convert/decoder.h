@@ -56,7 +56,7 @@ class Decoder {
   virtual bool streams() const { return false; }
 };
 
-// Plugs a decoder in for a format (BMP is always our own). Done once, before
+// Plugs a decoder in for a format (BMP and TGA are always our own). Done once, before
 // any reading starts; a format without a decoder is refused as unknown.
 void installDecoder(Format format, std::shared_ptr<const Decoder> decoder);
 const Decoder* decoderFor(Format format);

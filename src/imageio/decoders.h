@@ -1,6 +1,6 @@
 // The decoders this program plugs into the conversion pipeline: libpng for
-// PNG, libjpeg for JPEG, Qt's readers for GIF, WebP, TIFF and TGA, each asked
-// only for the format it was chosen for.
+// PNG, libjpeg for JPEG, libtiff for the common TIFFs, Qt's readers for GIF,
+// WebP and the rarer TIFFs, each asked only for the format it was chosen for.
 #pragma once
 
 #include <memory>
@@ -11,7 +11,8 @@ namespace zwp {
 
 std::shared_ptr<const Decoder> pngDecoder();
 std::shared_ptr<const Decoder> jpegDecoder();
-// Qt's reader for one format ("gif", "webp", "tiff", "tga").
+std::shared_ptr<const Decoder> tiffDecoder();
+// Qt's reader for one format ("gif", "webp", "tiff").
 std::shared_ptr<const Decoder> qtDecoder(Format format, const char* qtFormat);
 
 }  // namespace zwp

@@ -28,8 +28,7 @@ ImageSupport::ImageSupport() {
   installDecoder(Format::Jpeg, jpegDecoder());
   installDecoder(Format::Gif, qtDecoder(Format::Gif, "gif"));
   installDecoder(Format::Webp, qtDecoder(Format::Webp, "webp"));
-  installDecoder(Format::Tiff, qtDecoder(Format::Tiff, "tiff"));
-  installDecoder(Format::Tga, qtDecoder(Format::Tga, "tga"));
+  installDecoder(Format::Tiff, tiffDecoder());
   installPngEncoder(encodePng);
 }
 

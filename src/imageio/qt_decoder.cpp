@@ -1,4 +1,4 @@
-// GIF, WebP, TIFF and TGA through Qt's image plugins, each reader told its
+// GIF, WebP and TIFF through Qt's image plugins, each reader told its
 // format so that no other plugin (a renderer such as SVG among them) is ever
 // asked about the file.
 #include <QBuffer>
