@@ -71,6 +71,26 @@ TEST(Zwpconv, MixedBatchConvertsEveryGoodFileAndNamesEachFailure) {
   EXPECT_EQ(test::readBytes(d.file("taken.zwp")).size(), 288u);
 }
 
+TEST(Zwpconv, APictureWithoutPixelsIsNamedWhenFittedAndTheRestIsConverted) {
+  TempDir d;
+  test::BmpBuilder empty;
+  empty.width = 0;
+  empty.height = 200;
+  test::writeBytes(d.file("z.bmp"), empty.bytes());
+  test::writeBytes(d.file("good1.bmp"), smallBmp());
+  test::writeBytes(d.file("good2.bmp"), smallBmp());
+  // The program itself, so that a signal would show as what it is.
+  const std::string command = std::string(ZWPCONV) + " --fit 16 " + d.file("z.bmp") + " " + d.file("good1.bmp") + " " +
+                              d.file("good2.bmp") + " 2>" + d.file("err.txt") + " >/dev/null";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_TRUE(std::filesystem::exists(d.file("good1.zwp")));
+  EXPECT_TRUE(std::filesystem::exists(d.file("good2.zwp")));
+  const std::vector<uint8_t> err = test::readBytes(d.file("err.txt"));
+  EXPECT_EQ(std::string(err.begin(), err.end()), "zwpconv: " + d.file("z.bmp") + ": Ungültiges Bild: Bild hat keine Pixel\n");
+}
+
 TEST(Zwpconv, EmblemsBecomeBitmapsAndBackIntoAnOutputDirectory) {
   TempDir d;
   std::filesystem::create_directory(d.file("out"));
