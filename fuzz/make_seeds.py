@@ -37,18 +37,25 @@ bitmaps = {
 }
 fixtures = ["im_1bit.bmp", "im_4bit.bmp", "im_rle8.bmp", "im_555.bmp", "pil_1bit.bmp", "im_os2_4bit.bmp", "im_565.bmp"]
 
-for target in ("fuzz_emblem_read", "fuzz_bitmap_load", "fuzz_roundtrip"):
+ART = os.path.join(HERE, "..", "tests", "imageio", "fixtures")
+SUITE = os.path.join(HERE, "..", "..", "shared", "testdata", "pngsuite", "png")
+artwork = ["rotated.jpg", "alpha.tga", "alpha.tif", "anim.gif", "opaque.png"]
+
+for target in ("fuzz_emblem_read", "fuzz_artwork", "fuzz_roundtrip"):
     d = os.path.join(HERE, "corpus", target)
     shutil.rmtree(d, ignore_errors=True)
     os.makedirs(d)
     seeds = {}
-    if target != "fuzz_bitmap_load":
+    if target != "fuzz_artwork":
         seeds.update({n: (b"\1" if target == "fuzz_roundtrip" else b"") + e for n, e in emblems.items()})
     if target != "fuzz_emblem_read":
         prefix = b"\0" if target == "fuzz_roundtrip" else b""
         seeds.update({n: prefix + b for n, b in bitmaps.items()})
         for f in fixtures:
             seeds[f] = prefix + open(os.path.join(FIXTURES, f), "rb").read()
+    if target == "fuzz_artwork":
+        seeds.update({f: open(os.path.join(ART, f), "rb").read() for f in artwork})
+        seeds.update({f: open(os.path.join(SUITE, f), "rb").read() for f in ("tbbn2c16.png", "basi6a16.png")})
     for name, data in seeds.items():
         open(os.path.join(d, name), "wb").write(data)
     print(target, len(seeds), "seeds")

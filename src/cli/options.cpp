@@ -91,7 +91,7 @@ constexpr size_t kOptionColumn = 24;
 std::string helpText() {
   std::string text =
       "Aufruf: zwpconv [OPTIONEN] DATEI...\n"
-      "Wandelt Bilder (BMP, PNG, JPEG, GIF, TGA, TIFF, WebP ...) in Zorbel-Wappen (.zwp)\n"
+      "Wandelt Bilder (BMP, PNG, JPEG, GIF, TGA, TIFF, WebP) in Zorbel-Wappen (.zwp)\n"
       "um und Wappen (.zwp, groß oder klein geschrieben) zurück in 24-Bit-Bitmaps oder\n"
       "mit --to png in PNG-Bilder; das Ergebnis liegt neben der Eingabe und trägt die\n"
       "Endung des Zielformats.\n"

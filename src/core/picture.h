@@ -13,12 +13,7 @@ namespace zwp {
 // Bounds on a decoded picture, whatever its file claims: no side beyond
 // 32767 pixels and at most 16 Mi pixels (64 MiB of colour values).
 inline constexpr int32_t kMaxPictureSide = 32767;
-#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-// Fuzzing explores the same code with cheaper allocations.
-inline constexpr int64_t kMaxPicturePixels = 1 << 20;
-#else
 inline constexpr int64_t kMaxPicturePixels = 16'777'216;
-#endif
 
 // True when a width and height are within the bounds above (zero allowed).
 bool pictureSizeUsable(int64_t width, int64_t height);

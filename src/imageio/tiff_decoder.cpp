@@ -51,7 +51,10 @@ struct Tiff {
     TIFFOpenOptionsSetWarningHandlerExtR(options, &Memory::quiet, nullptr);
     tiff = TIFFClientOpenExt("tiff", "rm", &memory, &Memory::read, &Memory::write, &Memory::seek, &Memory::close,
                              &Memory::size, nullptr, nullptr, options);
-    if (!tiff) throw refused(Refusal::Damaged);
+    if (!tiff) {
+      TIFFOpenOptionsFree(options);
+      throw refused(Refusal::Damaged);
+    }
   }
   ~Tiff() {
     TIFFClose(tiff);
