@@ -38,7 +38,6 @@ bitmaps = {
 fixtures = ["im_1bit.bmp", "im_4bit.bmp", "im_rle8.bmp", "im_555.bmp", "pil_1bit.bmp", "im_os2_4bit.bmp", "im_565.bmp"]
 
 ART = os.path.join(HERE, "..", "tests", "imageio", "fixtures")
-SUITE = os.path.join(HERE, "..", "..", "shared", "testdata", "pngsuite", "png")
 artwork = ["rotated.jpg", "alpha.tga", "alpha.tif", "anim.gif", "opaque.png"]
 
 for target in ("fuzz_emblem_read", "fuzz_artwork", "fuzz_roundtrip"):
@@ -55,7 +54,6 @@ for target in ("fuzz_emblem_read", "fuzz_artwork", "fuzz_roundtrip"):
             seeds[f] = prefix + open(os.path.join(FIXTURES, f), "rb").read()
     if target == "fuzz_artwork":
         seeds.update({f: open(os.path.join(ART, f), "rb").read() for f in artwork})
-        seeds.update({f: open(os.path.join(SUITE, f), "rb").read() for f in ("tbbn2c16.png", "basi6a16.png")})
     for name, data in seeds.items():
         open(os.path.join(d, name), "wb").write(data)
     print(target, len(seeds), "seeds")
