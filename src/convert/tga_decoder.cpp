@@ -114,7 +114,7 @@ class TgaDecoder final : public Decoder {
     // Rows from the top, left to right, whatever corner the file starts in.
     std::vector<uint8_t> row(l.width * 4);
     for (size_t y = 0; y < l.height; ++y) {
-      const uint8_t* in = &stored[4 * l.width * (l.topDown ? y : l.height - 1 - y)];
+      const uint8_t* in = stored.data() + 4 * l.width * (l.topDown ? y : l.height - 1 - y);
       for (size_t x = 0; x < l.width; ++x) {
         const size_t from = l.rightToLeft ? l.width - 1 - x : x;
         std::copy_n(in + 4 * from, 4, &row[4 * x]);
