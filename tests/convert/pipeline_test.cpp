@@ -1,0 +1,141 @@
+// The pipeline's own rules on hand-made files: formats by content, the sizes
+// it refuses and why, cut files, Exif orientation, and our TGA decoder.
+#include "convert/pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include "convert/completeness.h"
+#include "convert/orientation.h"
+#include "core/error.h"
+#include "support/test_files.h"
+
+namespace zwp {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes text(const std::string& s) { return {s.begin(), s.end()}; }
+
+Refusal reasonOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::InvalidPicture);
+    return e.reason();
+  }
+  return Refusal::None;
+}
+
+// A TGA of 2 x 2 pixels: red, green / blue, white as seen, stored from the
+// corner the descriptor names, 24-bit or run-length encoded.
+Bytes tga(uint8_t descriptor, bool rle) {
+  Bytes f = {0, 0, static_cast<uint8_t>(rle ? 10 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, descriptor};
+  const bool top = descriptor & 0x20, right = descriptor & 0x10;
+  const uint8_t seen[2][2][3] = {{{0, 0, 255}, {0, 255, 0}}, {{255, 0, 0}, {255, 255, 255}}};  // BGR
+  for (int row = 0; row < 2; ++row) {
+    if (rle) f.push_back(0x01);  // a raw packet of two pixels
+    for (int col = 0; col < 2; ++col) {
+      const auto& c = seen[top ? row : 1 - row][right ? 1 - col : col];
+      f.insert(f.end(), c, c + 3);
+    }
+  }
+  return f;
+}
+
+TEST(Pipeline, FormatsAreKnownByContentAndTgaByItsName) {
+  const struct {
+    Bytes head;
+    const char* name;
+    Format format;
+  } cases[] = {{text("BM"), "x.png", Format::Bmp},
+               {text("\x89PNG\r\n\x1a\n"), "x", Format::Png},
+               {{0xFF, 0xD8, 0xFF, 0xE0}, "x.bmp", Format::Jpeg},
+               {text("GIF89a"), "", Format::Gif},
+               {text(std::string("RIFF\0\0\0\0WEBP", 12)), "", Format::Webp},
+               {{'I', 'I', 42, 0}, "", Format::Tiff},
+               {{'M', 'M', 0, 42}, "", Format::Tiff},
+               {tga(0, false), "X.TGA", Format::Tga},
+               {tga(0, false), "x.bmp", Format::Unknown},
+               {text("<svg xmlns='http://www.w3.org/2000/svg'/>"), "x.svg", Format::Unknown}};
+  for (const auto& c : cases) EXPECT_EQ(formatOf(c.head, c.name), c.format) << c.name;
+}
+
+TEST(Pipeline, SizesAreRefusedForTheirReasonBeforeAnyPixel) {
+  ReadOptions emblem, fitted, png;
+  fitted.fit = 64;
+  png.target = Target::Png;
+  const struct {
+    int64_t w, h;
+    const ReadOptions& options;
+    bool streams;
+    Refusal reason;
+  } cases[] = {{128, 128, emblem, false, Refusal::None},   {129, 1, emblem, false, Refusal::TooLarge},
+               {129, 1, png, false, Refusal::None},         {0, 5, emblem, false, Refusal::None},
+               {0, 5, fitted, false, Refusal::Empty},       {0, 5, png, false, Refusal::Empty},
+               {8000, 6000, fitted, true, Refusal::None},   {8000, 6000, fitted, false, Refusal::OutOfBounds},
+               {65536, 2, fitted, true, Refusal::OutOfBounds}, {20000, 20000, fitted, true, Refusal::OutOfBounds}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(reasonOf([&] { checkSize(c.w, c.h, c.options, c.streams); }), c.reason) << c.w << " x " << c.h;
+  }
+  PictureBuilder rowsMissing(2, 2, 1, emblem, false);
+  const uint8_t row[8] = {};
+  rowsMissing.addRows(row, 1, sizeof row, Alpha::Straight);
+  EXPECT_EQ(reasonOf([&] { rowsMissing.finish(); }), Refusal::Damaged);
+}
+
+TEST(Pipeline, CutFilesAreRefusedAndWholeOnesPass) {
+  Bytes gif = text("GIF89a");
+  gif.insert(gif.end(), {1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255});  // 1 x 1, two-colour table
+  gif.insert(gif.end(), {0x21, 0xF9, 4, 0, 0, 0, 0, 0});                   // an extension
+  gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x4C, 0x01, 0, 0x3B});
+  const Bytes rle = tga(0, true);
+  const Bytes webp = {'R', 'I', 'F', 'F', 8, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L'};
+  for (const auto& [format, file] : {std::pair{Format::Gif, gif}, {Format::Tga, rle}, {Format::Webp, webp}}) {
+    EXPECT_NO_THROW(checkComplete(format, file));
+    // The GIF's trailer is not needed, only its first image.
+    for (size_t length = 0; length < file.size() - (format == Format::Gif ? 1 : 0); ++length) {
+      EXPECT_EQ(reasonOf([&] { checkComplete(format, std::span(file).first(length)); }), Refusal::Damaged)
+          << formatName(format) << " cut at " << length;
+    }
+  }
+}
+
+TEST(Pipeline, TgaFromAnyCornerAndRunLengthEncodedReadsTheSame) {
+  const Picture seen(2, 2, {colourOf(255, 0, 0), colourOf(0, 255, 0), colourOf(0, 0, 255), colourOf(255, 255, 255)});
+  ReadOptions options;
+  for (const uint8_t corner : {uint8_t{0x00}, uint8_t{0x10}, uint8_t{0x20}, uint8_t{0x30}}) {
+    for (const bool rle : {false, true}) {
+      EXPECT_EQ(readPicture({tga(corner, rle), "t.tga", false}, options), seen) << int{corner} << (rle ? " RLE" : "");
+    }
+  }
+  // Colour-mapped, with a 16-bit map whose 5-bit channels widen to full range.
+  Bytes mapped = {0, 1, 1, 0, 0, 2, 0, 16, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0x20};
+  test::appendLe16(mapped, 0x7C00);  // red
+  test::appendLe16(mapped, 0x0200);  // green 16 of 31
+  mapped.insert(mapped.end(), {1, 0});
+  EXPECT_EQ(test::pixelsOf(readPicture({mapped, "m.tga", false}, options)),
+            (std::vector<int32_t>{colourOf(0, 132, 0), colourOf(255, 0, 0)}));
+}
+
+TEST(Orientation, ExifInJpegsOfEitherByteOrderAndDamagedOnes) {
+  auto jpeg = [](bool little, uint16_t value) {
+    Bytes tiff = little ? Bytes{'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0}
+                        : Bytes{'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1};
+    const uint8_t v[2] = {static_cast<uint8_t>(little ? value : value >> 8), static_cast<uint8_t>(little ? value >> 8 : value)};
+    tiff.insert(tiff.end(), {v[0], v[1], 0, 0});
+    Bytes f = {0xFF, 0xD8, 0xFF, 0xE1, 0, static_cast<uint8_t>(8 + tiff.size())};
+    f.insert(f.end(), {'E', 'x', 'i', 'f', 0, 0});
+    f.insert(f.end(), tiff.begin(), tiff.end());
+    f.insert(f.end(), {0xFF, 0xDA});
+    return f;
+  };
+  EXPECT_EQ(jpegOrientation(jpeg(true, 6)), 6);
+  EXPECT_EQ(jpegOrientation(jpeg(false, 8)), 8);
+  EXPECT_EQ(jpegOrientation(jpeg(true, 9)), 1) << "no such orientation";
+  Bytes cut = jpeg(true, 6);
+  cut.resize(20);
+  EXPECT_EQ(jpegOrientation(cut), 1);
+}
+
+}  // namespace
+}  // namespace zwp
