@@ -2,22 +2,18 @@
 
 #include <sys/stat.h>
 
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <unordered_map>
+
+#include "convert/pipeline.h"
 
 namespace zwp::cli {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string outputOf(const std::string& input, const std::string& outputDir, Target target) {
   const fs::path in(input);
@@ -82,7 +78,7 @@ std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::st
   for (size_t i = 0; i < inputs.size(); ++i) {
     Job job;
     job.input = inputs[i];
-    job.emblemInput = fromEmblem || lower(fs::path(job.input).extension().string()) == ".zwp";
+    job.emblemInput = fromEmblem || isEmblemName(job.input);
     job.target = forced != Target::ByExtension ? forced : job.emblemInput ? Target::Bitmap : Target::Emblem;
     job.output = outputOf(job.input, outputDir, job.target);
     const std::string place = places.of(job.output);

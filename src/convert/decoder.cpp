@@ -17,13 +17,6 @@ bool startsWith(std::span<const uint8_t> file, std::string_view magic, size_t at
   return file.size() >= at + magic.size() && std::memcmp(file.data() + at, magic.data(), magic.size()) == 0;
 }
 
-bool endsWithTga(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string end = name.substr(name.size() - 4);
-  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return end == ".tga";
-}
-
 // A TGA header that could be one: a colour map flag, a known image type and
 // pixel depth.
 bool plausibleTga(std::span<const uint8_t> f) {
@@ -43,6 +36,12 @@ constexpr std::array<const char*, 10> kExtensions = {"bmp", "png", "jpg", "jpeg"
 
 }  // namespace
 
+bool hasEnding(const std::string& name, std::string_view ending) {
+  if (name.size() < ending.size()) return false;
+  return std::equal(ending.begin(), ending.end(), name.end() - static_cast<std::ptrdiff_t>(ending.size()),
+                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
+}
+
 Format formatOf(std::span<const uint8_t> file, const std::string& name) {
   if (startsWith(file, "BM")) return Format::Bmp;
   if (startsWith(file, "\x89PNG\r\n\x1a\n")) return Format::Png;
@@ -51,7 +50,7 @@ Format formatOf(std::span<const uint8_t> file, const std::string& name) {
   if (startsWith(file, "RIFF") && startsWith(file, "WEBP", 8)) return Format::Webp;
   using namespace std::string_view_literals;
   if (startsWith(file, "II*\0"sv) || startsWith(file, "MM\0*"sv)) return Format::Tiff;
-  if (endsWithTga(name) && plausibleTga(file)) return Format::Tga;
+  if (hasEnding(name, ".tga") && plausibleTga(file)) return Format::Tga;
   return Format::Unknown;
 }
 

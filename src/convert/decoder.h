@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace zwp {
 
@@ -17,6 +18,8 @@ enum class Format { Unknown, Bmp, Png, Jpeg, Gif, Webp, Tiff, Tga };
 // The format of a file from its first bytes; TGA, which has no magic, from a
 // name ending in ".tga" (any case) and a plausible header.
 Format formatOf(std::span<const uint8_t> file, const std::string& name);
+// Whether a file name ends in the ending (".tga"), in any case.
+bool hasEnding(const std::string& name, std::string_view ending);
 // Its name as people know it ("PNG", "JPEG" …).
 const char* formatName(Format format);
 // The name endings of the formats we read, lower case without the dot.

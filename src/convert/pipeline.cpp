@@ -1,9 +1,9 @@
 #include "convert/pipeline.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 
 #include "bitmap/bitmap_probe.h"
 #include "bitmap/bmp_reader.h"
@@ -73,10 +73,8 @@ Emblem emblemOf(std::span<const uint8_t> bytes) {
 }
 
 bool isEmblemName(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string end = name.substr(name.size() - 4);
-  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return end == ".zwp";
+  const std::string ending = std::filesystem::path(name).extension().string();  // ".zwp" alone is a hidden file
+  return ending.size() == 4 && hasEnding(ending, ".zwp");
 }
 
 size_t maxFileBytes(Format format, bool emblem) {
@@ -109,12 +107,21 @@ void checkSize(int64_t width, int64_t height, const ReadOptions& options, bool s
   checkPictureSize(width, height);
 }
 
+namespace {
+// The fitter for a picture of this stored size, once its size has passed the
+// checks as the picture will be seen, so that a refusal names that size.
+AreaFitter fitterFor(int64_t width, int64_t height, int orientation, const ReadOptions& options, bool streams) {
+  const bool swap = swapsSides(orientation);
+  checkSize(swap ? height : width, swap ? width : height, options, streams);
+  return {static_cast<int32_t>(width), static_cast<int32_t>(height), options.fit > 0 ? options.fit : INT32_MAX};
+}
+}  // namespace
+
 PictureBuilder::PictureBuilder(int64_t width, int64_t height, int orientation, const ReadOptions& options,
                                bool streams)
     : options_(options),
       orientation_(orientation),
-      fitter_((checkSize(width, height, options, streams), static_cast<int32_t>(width)), static_cast<int32_t>(height),
-              options.fit > 0 ? options.fit : INT32_MAX),
+      fitter_(fitterFor(width, height, orientation, options, streams)),
       row_(static_cast<size_t>(width)) {}
 
 void PictureBuilder::addRows(const uint8_t* rgba, int32_t rows, size_t stride, Alpha alpha) {
@@ -137,12 +144,9 @@ Picture readPicture(const PictureFile& file, const ReadOptions& options) {
   if (options.bitmapsOnly) throw refused(Refusal::NotBitmap);
   const Decoder& decoder = decoderOf(format);
   const PictureHeader header = decoder.header(file.bytes);
-  const bool swap = swapsSides(header.orientation);
-  // Checked as the picture will be seen, so that a refusal names that size.
-  checkSize(swap ? header.height : header.width, swap ? header.width : header.height, options, decoder.streams());
-  PictureBuilder stored(header.width, header.height, header.orientation, options, decoder.streams());
-  decoder.decode(file.bytes, stored);
-  return stored.finish();
+  PictureBuilder picture(header.width, header.height, header.orientation, options, decoder.streams());
+  decoder.decode(file.bytes, picture);
+  return picture.finish();
 }
 
 PictureFacts describePicture(const PictureFile& file) {

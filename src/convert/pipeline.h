@@ -89,6 +89,7 @@ void checkSize(int64_t width, int64_t height, const ReadOptions& options, bool s
 // give. The size is checked at construction.
 class PictureBuilder final : public RowSink {
  public:
+  // Width and height as stored; the orientation turns the finished picture.
   PictureBuilder(int64_t width, int64_t height, int orientation, const ReadOptions& options, bool streams);
   void addRows(const uint8_t* rgba, int32_t rows, size_t stride, Alpha alpha) override;
   // The picture, once every row has come; error 481 when rows are missing.
