@@ -68,6 +68,8 @@ const char* formatName(Format format) {
   return "unbekannt";
 }
 
+bool decodedInStrips(Format format) { return format == Format::Png || format == Format::Jpeg || format == Format::Tiff; }
+
 std::span<const char* const> pictureExtensions() { return kExtensions; }
 
 void installDecoder(Format format, std::shared_ptr<const Decoder> decoder) { registry()[format] = std::move(decoder); }

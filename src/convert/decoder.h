@@ -53,11 +53,13 @@ class Decoder {
   // Every row of the picture whose header was read; error 481 for a cut or
   // damaged file, after which the rows delivered count for nothing.
   virtual void decode(std::span<const uint8_t> file, RowSink& rows) const = 0;
-  // True when rows arrive one strip at a time instead of after a decode of
-  // the whole picture: such a decoder takes pictures far beyond the size of
-  // one picture in memory when they are shrunk.
-  virtual bool streams() const { return false; }
 };
+
+// True for the formats whose rows arrive a strip at a time (PNG, JPEG, TIFF)
+// rather than after a decode of the whole picture, in every program that
+// reads them: shrunk as they come, they may be far larger than one picture
+// in memory.
+bool decodedInStrips(Format format);
 
 // Plugs a decoder in for a format (BMP and TGA are always our own). Done once, before
 // any reading starts; a format without a decoder is refused as unknown.

@@ -144,7 +144,7 @@ Picture readPicture(const PictureFile& file, const ReadOptions& options) {
   if (options.bitmapsOnly) throw refused(Refusal::NotBitmap);
   const Decoder& decoder = decoderOf(format);
   const PictureHeader header = decoder.header(file.bytes);
-  PictureBuilder picture(header.width, header.height, header.orientation, options, decoder.streams());
+  PictureBuilder picture(header.width, header.height, header.orientation, options, decodedInStrips(format));
   decoder.decode(file.bytes, picture);
   return picture.finish();
 }

@@ -109,8 +109,6 @@ class JpegDecoder final : public Decoder {
     Strips strips;
     if (!readRows(r, strips, sink)) throw refused(Refusal::Damaged);
   }
-
-  bool streams() const override { return true; }
 };
 
 }  // namespace

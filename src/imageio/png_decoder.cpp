@@ -122,8 +122,6 @@ class PngDecoder final : public Decoder {
     Rows state;
     if (!readRows(reader, state, rows)) throw refused(Refusal::Damaged);
   }
-
-  bool streams() const override { return true; }
 };
 
 }  // namespace

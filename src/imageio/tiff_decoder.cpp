@@ -118,8 +118,6 @@ class TiffDecoder final : public Decoder {
     }
   }
 
-  bool streams() const override { return true; }
-
  private:
   std::shared_ptr<const Decoder> fallback_ = qtDecoder(Format::Tiff, "tiff");
 };

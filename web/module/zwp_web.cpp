@@ -6,12 +6,14 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "convert/completeness.h"
 #include "convert/encode.h"
 #include "convert/pipeline.h"
 #include "core/error.h"
@@ -33,8 +35,14 @@ struct Result {
 };
 Result result;
 
-// What a call returns; TooLarge is a refusal that "fit" would mend.
-enum Status : int { Refused = 0, Done = 1, NotBitmap = 2, TooLarge = 3 };
+// What a call returns; TooLarge is a refusal that "fit" would mend, and
+// NeedsPixels says that the browser's decoder is to hand over the pixels.
+enum Status : int { Refused = 0, Done = 1, NeedsPixels = 2, TooLarge = 3 };
+
+// The picture whose pixels the page is handing over, strip by strip.
+std::unique_ptr<zwp::PictureBuilder> building;
+// Whether the last file read needs the page's pixels decoded in strips.
+bool strips = false;
 
 Status refuse(const zwp::Error& e) {
   result = {};
@@ -73,6 +81,7 @@ int guarded(Work work) {
   try {
     return work();
   } catch (const std::bad_alloc&) {
+    building.reset();
     return refuse(zwp::Error(zwp::err::OutOfMemory, zwp::standardDescription(zwp::err::OutOfMemory)));
   } catch (const zwp::Error& e) {
     return refuse(e);
@@ -85,36 +94,67 @@ int guarded(Work work) {
 
 extern "C" {
 
-// A BMP file's bytes to an emblem. NotBitmap when the bytes are no BMP, so
-// that the page hands them to the browser's own decoders.
-EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_bitmap(const uint8_t* bytes, size_t size, int32_t fit, int dither) {
+// A picture file's bytes to an emblem, when the module reads its format
+// itself (BMP, TGA); for the formats the browser decodes (PNG, JPEG, GIF,
+// WebP) the size its header gives (width -1 when the page could not read
+// one) and the file's being whole are checked, as zwpconv checks them, and
+// NeedsPixels asks for its pixels (see zwp_begin).
+EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_file(const uint8_t* bytes, size_t size, const char* name, int32_t fit,
+                                              int dither, int32_t width, int32_t height) {
   return guarded([&] {
-    const std::span<const uint8_t> file(bytes, size);
-    if (zwp::formatOf(file, "") != zwp::Format::Bmp) return static_cast<int>(NotBitmap);
-    return static_cast<int>(finishEmblem(zwp::readPicture({file, "", false}, optionsOf(zwp::Target::Emblem, fit, dither))));
+    const zwp::PictureFile file{{bytes, size}, name, false};
+    const zwp::Format format = zwp::formatOf(file.bytes, file.name);
+    if (format == zwp::Format::Bmp || format == zwp::Format::Tga) {
+      return static_cast<int>(finishEmblem(zwp::readPicture(file, optionsOf(zwp::Target::Emblem, fit, dither))));
+    }
+    if (format == zwp::Format::Unknown || format == zwp::Format::Tiff) throw zwp::refused(zwp::Refusal::UnknownFormat);
+    strips = zwp::decodedInStrips(format);
+    if (width >= 0) zwp::checkSize(width, height, optionsOf(zwp::Target::Emblem, fit, 0), strips);
+    zwp::checkComplete(format, file.bytes);
+    result = {};
+    return static_cast<int>(NeedsPixels);
   });
 }
 
-// Straight-alpha RGBA pixels (as a canvas gives them) to an emblem, with
-// transparency flattened over the background colour 0x00BBGGRR.
-EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_rgba(const uint8_t* rgba, int32_t width, int32_t height, int32_t background,
-                                              int32_t fit, int dither) {
-  return guarded([&] {
-    zwp::ReadOptions options = optionsOf(zwp::Target::Emblem, fit, dither);
-    options.background = background;
-    zwp::PictureBuilder builder(width, height, 1, options, false);
-    builder.addRows(rgba, height, static_cast<size_t>(width) * 4, zwp::Alpha::Straight);
-    return static_cast<int>(finishEmblem(builder.finish()));
-  });
-}
-
-// Why a picture of this size cannot become an emblem under the options (the
-// result's message), or Done when it can; asked before its pixels are read.
+// Why a picture of this size, of the file read last, cannot become an
+// emblem under the options (the result's message), or Done when it can;
+// asked before its pixels are decoded.
 EMSCRIPTEN_KEEPALIVE int zwp_check_size(int32_t width, int32_t height, int32_t fit) {
   return guarded([&] {
-    zwp::checkSize(width, height, optionsOf(zwp::Target::Emblem, fit, 0), false);
+    zwp::checkSize(width, height, optionsOf(zwp::Target::Emblem, fit, 0), strips);
     result = {};
     return static_cast<int>(Done);
+  });
+}
+
+// Starts an emblem from pixels the page hands over in strips (zwp_add_rows),
+// transparency flattened over the background colour 0x00BBGGRR as they come.
+EMSCRIPTEN_KEEPALIVE int zwp_begin(int32_t width, int32_t height, int32_t background, int32_t fit, int dither) {
+  return guarded([&] {
+    building.reset();
+    zwp::ReadOptions options = optionsOf(zwp::Target::Emblem, fit, dither);
+    options.background = background;
+    building = std::make_unique<zwp::PictureBuilder>(width, height, 1, options, strips);
+    result = {};
+    return static_cast<int>(Done);
+  });
+}
+
+// The next rows from the top: straight-alpha RGBA bytes, as a canvas gives them.
+EMSCRIPTEN_KEEPALIVE int zwp_add_rows(const uint8_t* rgba, int32_t rows, int32_t width) {
+  return guarded([&] {
+    if (!building) throw zwp::invalidPicture("kein Bild begonnen");
+    building->addRows(rgba, rows, static_cast<size_t>(width) * 4, zwp::Alpha::Straight);
+    return static_cast<int>(Done);
+  });
+}
+
+// The emblem of the pixels handed over.
+EMSCRIPTEN_KEEPALIVE int zwp_finish() {
+  return guarded([&] {
+    if (!building) throw zwp::invalidPicture("kein Bild begonnen");
+    const std::unique_ptr<zwp::PictureBuilder> done = std::move(building);
+    return static_cast<int>(finishEmblem(done->finish()));
   });
 }
 
@@ -142,8 +182,8 @@ EMSCRIPTEN_KEEPALIVE void zwp_release() { result = {}; }
 
 // The most a file the module reads may hold: a bitmap is read up to this
 // many bytes, as zwpconv reads it; an emblem never needs more.
-EMSCRIPTEN_KEEPALIVE double zwp_max_bitmap_bytes() {
-  return static_cast<double>(zwp::maxFileBytes(zwp::Format::Bmp, false));
+EMSCRIPTEN_KEEPALIVE double zwp_max_file_bytes() {
+  return static_cast<double>(zwp::maxFileBytes(zwp::Format::Unknown, false));
 }
 EMSCRIPTEN_KEEPALIVE double zwp_max_emblem_bytes() {
   return static_cast<double>(zwp::maxFileBytes(zwp::Format::Unknown, true));

@@ -1,5 +1,5 @@
 // One dropped or chosen file to its converted result: an emblem for BMP,
-// PNG, JPEG, GIF and WebP files, a PNG for emblems. No page elements here,
+// TGA, PNG, JPEG, GIF and WebP files, a PNG for emblems. No page elements here,
 // so that tests and benchmarks run exactly what the page runs.
 import { Refused } from './converter.js';
 import { decodePicture, sniffPicture } from './pixels.js';
@@ -29,21 +29,17 @@ async function emblemToPng(converter, file) {
 }
 
 async function pictureToEmblem(converter, file, options) {
-  const head = await bytesOf(file, 256 * 1024);
-  const isBitmap = head[0] === 0x42 && head[1] === 0x4d;
-  const whole = async () => (head.length === file.size ? head : bytesOf(file, converter.maxBitmapBytes));
-  let result = isBitmap ? converter.emblemFromBitmap(await whole(), options) : null;
+  const bytes = await bytesOf(file, converter.maxFileBytes);
+  // The size the header of a picture the browser decodes gives, when it gives one.
+  const sniffed = sniffPicture(bytes.subarray(0, 256 * 1024));
+  let result = converter.emblemFromFile(bytes, file.name, options, sniffed?.width != null ? sniffed : null);
   if (!result) {
-    const sniffed = sniffPicture(head);
-    if (!sniffed) throw new Refused(texts.notAPicture);
-    if (sniffed.width !== null) converter.checkSize(sniffed.width, sniffed.height, options.fit);
-    let pixels;
     try {
-      pixels = await decodePicture(file, (w, h) => converter.checkSize(w, h, options.fit));
+      result = await decodePicture(file, (w, h) => converter.checkSize(w, h, options.fit),
+        (width, height, readStrips) => converter.emblemFromStrips(width, height, options, readStrips));
     } catch (e) {
       throw e instanceof Refused ? e : new Refused(texts.damaged);
     }
-    result = converter.emblemFromPixels(pixels, options);
   }
   const output = new Blob([result.emblem], { type: 'application/octet-stream' });
   return { ...result, output, outputName: outputName(file.name, '.zwp') };

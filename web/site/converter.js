@@ -14,7 +14,7 @@ export class Refused extends Error {
   }
 }
 
-const Status = { Refused: 0, Done: 1, NotBitmap: 2, TooLarge: 3 };
+const Status = { Refused: 0, Done: 1, NeedsPixels: 2, TooLarge: 3 };
 
 export class Converter {
   static async load() {
@@ -24,20 +24,33 @@ export class Converter {
   constructor(module) {
     this.m = module;
     this.version = module.UTF8ToString(module._zwp_version());
-    this.maxBitmapBytes = module._zwp_max_bitmap_bytes();
+    this.maxFileBytes = module._zwp_max_file_bytes();
     this.maxEmblemBytes = module._zwp_max_emblem_bytes();
   }
 
-  // A BMP file to an emblem: { width, height, pixels, emblem }; null when the
-  // bytes are no BMP at all.
-  emblemFromBitmap(bytes, { fit, dither }) {
-    return this.#withBytes(bytes, (at) => this.m._zwp_emblem_from_bitmap(at, bytes.length, fit, dither ? 1 : 0));
+  // A picture file to an emblem: { width, height, pixels, emblem } when the
+  // converter reads its format itself (BMP, TGA); null when the browser is to
+  // decode it and hand its pixels to emblemFromStrips. Throws Refused for a
+  // file that is no picture, is cut, or has a size (`size` from its header,
+  // when known) that cannot become an emblem.
+  emblemFromFile(bytes, name, { fit, dither }, size) {
+    const nameBytes = new TextEncoder().encode(`${name}\0`);
+    return this.#take(this.#withBytes(nameBytes, (at) => this.#withBytes(bytes, (file) =>
+      this.m._zwp_emblem_from_file(file, bytes.length, at, fit, dither ? 1 : 0, size?.width ?? -1, size?.height ?? -1),
+    true), true));
   }
 
-  // Straight-alpha RGBA pixels to an emblem, transparency over `background`
-  // (0x00BBGGRR): { width, height, pixels, emblem }.
-  emblemFromPixels({ width, height, data }, { fit, dither, background }) {
-    return this.#withBytes(data, (at) => this.m._zwp_emblem_from_rgba(at, width, height, background, fit, dither ? 1 : 0));
+  // An emblem from straight-alpha RGBA pixels the page reads in strips, with
+  // transparency over `background` (0x00BBGGRR): `readStrips(take)` calls
+  // take(bytes, rows) for each strip from the top. Only one strip is ever in
+  // the converter's memory.
+  async emblemFromStrips(width, height, { fit, dither, background }, readStrips) {
+    this.#take(this.m._zwp_begin(width, height, background, fit, dither ? 1 : 0));
+    await readStrips((bytes, rows) => {
+      const status = this.#withBytes(bytes, (at) => this.m._zwp_add_rows(at, rows, width), true);
+      if (status !== Status.Done) this.#take(status);
+    });
+    return this.#take(this.m._zwp_finish());
   }
 
   // An emblem file to its picture: { width, height, pixels }.
@@ -50,12 +63,14 @@ export class Converter {
     this.#take(this.m._zwp_check_size(width, height, fit));
   }
 
-  #withBytes(bytes, call) {
+  // Calls call(address) with the bytes copied into the converter's memory
+  // and takes its result; `raw` hands back call's own return value instead.
+  #withBytes(bytes, call, raw = false) {
     const at = this.m._malloc(Math.max(1, bytes.length));
     if (!at) throw new Refused(texts.outOfMemory);
     try {
       this.m.HEAPU8.set(bytes, at);
-      return this.#take(call(at));
+      return raw ? call(at) : this.#take(call(at));
     } finally {
       this.m._free(at);
     }
@@ -64,7 +79,7 @@ export class Converter {
   #take(status) {
     const m = this.m;
     try {
-      if (status === Status.NotBitmap) return null;
+      if (status === Status.NeedsPixels) return null;
       if (status !== Status.Done) throw new Refused(m.UTF8ToString(m._zwp_message()), status === Status.TooLarge);
       const width = m._zwp_width();
       const height = m._zwp_height();

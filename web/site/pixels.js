@@ -54,56 +54,78 @@ export function sniffPicture(b) {
   return null;
 }
 
-// Ways to read an ImageBitmap's pixels, best first. A plain 2D canvas keeps
-// premultiplied 8-bit colour and so changes half-transparent pixels; a canvas
-// of half floats keeps them exactly, and so does a WebGL texture uploaded
-// without premultiplying. Each returns null where the browser lacks it.
+// Ways to read an ImageBitmap's pixels a strip of rows at a time, best
+// first. A plain 2D canvas keeps premultiplied 8-bit colour and so changes
+// half-transparent pixels; a canvas of half floats keeps them exactly, and so
+// does a WebGL texture uploaded without premultiplying. Each opens the bitmap
+// and gives { read(y, rows), close() }, or null where the browser lacks it.
 export const pixelReaders = {
   wideCanvas(bitmap) {
     const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
     const g = canvas.getContext('2d', { colorType: 'float16' });
     if (!g || g.getContextAttributes?.().colorType !== 'float16') return null;
     g.drawImage(bitmap, 0, 0);
-    return g.getImageData(0, 0, bitmap.width, bitmap.height).data;
+    return { read: (y, rows) => g.getImageData(0, y, bitmap.width, rows).data, close() {} };
   },
   webgl(bitmap) {
     const gl = new OffscreenCanvas(1, 1).getContext('webgl2');
-    if (!gl || Math.max(bitmap.width, bitmap.height) > gl.getParameter(gl.MAX_TEXTURE_SIZE)) return null;
-    try {
-      const texture = gl.createTexture();
-      gl.bindTexture(gl.TEXTURE_2D, texture);
-      gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
-      gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
-      gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, gl.RGBA, gl.UNSIGNED_BYTE, bitmap);
-      gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
-      gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D, texture, 0);
-      if (gl.checkFramebufferStatus(gl.FRAMEBUFFER) !== gl.FRAMEBUFFER_COMPLETE) return null;
-      const data = new Uint8ClampedArray(bitmap.width * bitmap.height * 4);
-      gl.readPixels(0, 0, bitmap.width, bitmap.height, gl.RGBA, gl.UNSIGNED_BYTE, data);
-      return gl.getError() === gl.NO_ERROR ? data : null;
-    } finally {
-      gl.getExtension('WEBGL_lose_context')?.loseContext();
+    if (!gl) return null;
+    const close = () => gl.getExtension('WEBGL_lose_context')?.loseContext();
+    if (Math.max(bitmap.width, bitmap.height) > gl.getParameter(gl.MAX_TEXTURE_SIZE)) return close(), null;
+    const texture = gl.createTexture();
+    gl.bindTexture(gl.TEXTURE_2D, texture);
+    gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
+    gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
+    gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, gl.RGBA, gl.UNSIGNED_BYTE, bitmap);
+    gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
+    gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D, texture, 0);
+    if (gl.checkFramebufferStatus(gl.FRAMEBUFFER) !== gl.FRAMEBUFFER_COMPLETE || gl.getError() !== gl.NO_ERROR) {
+      return close(), null;
     }
+    const read = (y, rows) => {
+      const data = new Uint8ClampedArray(bitmap.width * rows * 4);
+      gl.readPixels(0, y, bitmap.width, rows, gl.RGBA, gl.UNSIGNED_BYTE, data);
+      if (gl.getError() !== gl.NO_ERROR) throw new Error('WebGL could not read the pixels');
+      return data;
+    };
+    return { read, close };
   },
   plainCanvas(bitmap) {
     const g = new OffscreenCanvas(bitmap.width, bitmap.height).getContext('2d');
     g.drawImage(bitmap, 0, 0);
-    return g.getImageData(0, 0, bitmap.width, bitmap.height).data;
+    return { read: (y, rows) => g.getImageData(0, y, bitmap.width, rows).data, close() {} };
   },
 };
 
+// About this many bytes of pixels are read at a time.
+const stripBytes = 1 << 20;
+
 // Decodes a picture file with the browser's decoders, without colour
-// management and without premultiplying: { width, height, data } with data
-// bytes red, green, blue, alpha, rows from the top. `check(width, height)`
-// may refuse the decoded size (it throws) before any pixel is read. Rejects
-// when the browser cannot decode the file.
-export async function decodePicture(blob, check, readers = Object.values(pixelReaders)) {
+// management and without premultiplying. `check(width, height)` may refuse
+// the decoded size (it throws) before any pixel is read; then
+// `consume(width, height, readStrips)` gets the pixels: readStrips(take)
+// calls take(bytes, rows) for each strip from the top, bytes red, green,
+// blue, alpha. Resolves to what consume gives; rejects when the browser
+// cannot decode the file.
+export async function decodePicture(blob, check, consume, readers = Object.values(pixelReaders)) {
   const bitmap = await createImageBitmap(blob, { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
   try {
-    check(bitmap.width, bitmap.height);
-    for (const read of readers) {
-      const data = read(bitmap);
-      if (data) return { width: bitmap.width, height: bitmap.height, data };
+    const { width, height } = bitmap;
+    check(width, height);
+    const step = Math.max(1, Math.floor(stripBytes / (4 * width)));
+    for (const open of readers) {
+      const reader = open(bitmap);
+      if (!reader) continue;
+      try {
+        return await consume(width, height, async (take) => {
+          for (let y = 0; y < height; y += step) {
+            const rows = Math.min(step, height - y);
+            take(reader.read(y, rows), rows);
+          }
+        });
+      } finally {
+        reader.close();
+      }
     }
     throw new Error('no way to read pixels');
   } finally {

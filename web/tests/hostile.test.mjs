@@ -73,8 +73,8 @@ Image.new("RGBA", (20, 20), (0, 0, 0, 0)).save(sys.argv[3], "WEBP", lossless=Tru
     ['riesig.png', pngHeader(100000, 100000), 128, 'Ungültiges Bild: Bildgröße außerhalb der Grenzen (100000 × 100000)'],
     ['nur-kopf.png', pngHeader(64, 64), '', damaged],
     ['bombe.png', join(made, 'bombe.png'), '', tooLarge],
-    ['zu-viele-pixel.png', join(made, 'zu-viele-pixel.png'), 128,
-      'Ungültiges Bild: Bildgröße außerhalb der Grenzen (4097 × 4096)'],
+    // Beyond one picture in memory, but shrunk strip by strip as zwpconv shrinks it.
+    ['zu-viele-pixel.png', join(made, 'zu-viele-pixel.png'), 128, null],
     ['riesig.webp', Buffer.concat([webp.subarray(0, 12), Buffer.from('VP8X'), Buffer.alloc(4, 10), Buffer.alloc(4),
       Buffer.from([0xff, 0xff, 0xff, 0xff, 0xff, 0xff])]), 128, 'Ungültiges Bild: Bildgröße außerhalb der Grenzen (16777216 × 16777216)'],
     ['kaputt.gif', Buffer.concat([Buffer.from('GIF89a'), Buffer.from([10, 0, 10, 0]), Buffer.alloc(40, 0x55)]), '', damaged],
@@ -101,7 +101,7 @@ test('damaged and hostile files are refused in German, without a download link',
     await setOptions(browser.page, { fit });
     const results = await convertInPage(browser.page, rows.map((row) => row.path));
     for (const [i, result] of results.entries()) {
-      if (rows[i].refusal === null) {  // no pixels, yet an emblem by the window's rules
+      if (rows[i].refusal === null) {  // converted exactly as zwpconv converts it
         assert.ok(Buffer.from(result.bytes).equals(zwpconv(rows[i].path, { fit })), result.name);
         continue;
       }

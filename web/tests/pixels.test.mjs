@@ -30,7 +30,12 @@ after(() => browser?.close());
 const readWith = (reader) => browser.page.evaluate(async ({ b64, reader }) => {
   const { decodePicture, pixelReaders } = await import('./pixels.js');
   const blob = new Blob([Uint8Array.from(atob(b64), (c) => c.charCodeAt(0))]);
-  const { width, height, data } = await decodePicture(blob, () => {}, [pixelReaders[reader]]);
+  const { width, height, data } = await decodePicture(blob, () => {}, async (width, height, readStrips) => {
+    const data = new Uint8Array(width * height * 4);
+    let at = 0;
+    await readStrips((bytes) => { data.set(bytes, at); at += bytes.length; });
+    return { width, height, data };
+  }, [pixelReaders[reader]]);
   let wrong = 0;
   for (let y = 1; y < 256; y++) {
     for (let x = 0; x < 256; x++) {
