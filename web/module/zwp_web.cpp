@@ -15,6 +15,7 @@
 
 #include "convert/completeness.h"
 #include "convert/encode.h"
+#include "convert/png_rows.h"
 #include "convert/pipeline.h"
 #include "core/error.h"
 #include "core/picture.h"
@@ -37,12 +38,16 @@ Result result;
 
 // What a call returns; TooLarge is a refusal that "fit" would mend, and
 // NeedsPixels says that the browser's decoder is to hand over the pixels.
-enum Status : int { Refused = 0, Done = 1, NeedsPixels = 2, TooLarge = 3 };
+// NeedsInflating that the page is to inflate the PNG data (zwp_deflated)
+// and hand it over (zwp_add_inflated).
+enum Status : int { Refused = 0, Done = 1, NeedsPixels = 2, TooLarge = 3, NeedsInflating = 4 };
 
 // The picture whose pixels the page is handing over, strip by strip.
 std::unique_ptr<zwp::PictureBuilder> building;
 // Whether the last file read needs the page's pixels decoded in strips.
 bool strips = false;
+// The PNG whose inflated data the page is handing over.
+std::unique_ptr<zwp::PngRows> png;
 
 Status refuse(const zwp::Error& e) {
   result = {};
@@ -82,6 +87,7 @@ int guarded(Work work) {
     return work();
   } catch (const std::bad_alloc&) {
     building.reset();
+    png.reset();
     return refuse(zwp::Error(zwp::err::OutOfMemory, zwp::standardDescription(zwp::err::OutOfMemory)));
   } catch (const zwp::Error& e) {
     return refuse(e);
@@ -95,21 +101,35 @@ int guarded(Work work) {
 extern "C" {
 
 // A picture file's bytes to an emblem, when the module reads its format
-// itself (BMP, TGA); for the formats the browser decodes (PNG, JPEG, GIF,
-// WebP) the size its header gives (width -1 when the page could not read
+// itself (BMP, TGA); a PNG it reads too, once the page has inflated its data
+// (NeedsInflating); for the formats the browser decodes (JPEG, GIF, WebP)
+// the size its header gives (width -1 when the page could not read
 // one) and the file's being whole are checked, as zwpconv checks them, and
 // NeedsPixels asks for its pixels (see zwp_begin).
-EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_file(const uint8_t* bytes, size_t size, const char* name, int32_t fit,
-                                              int dither, int32_t width, int32_t height) {
+EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_file(const uint8_t* bytes, size_t size, const char* name, int32_t background,
+                                              int32_t fit, int dither, int32_t width, int32_t height) {
   return guarded([&] {
     const zwp::PictureFile file{{bytes, size}, name, false};
     const zwp::Format format = zwp::formatOf(file.bytes, file.name);
+    zwp::ReadOptions options = optionsOf(zwp::Target::Emblem, fit, dither);
+    options.background = background;
     if (format == zwp::Format::Bmp || format == zwp::Format::Tga) {
-      return static_cast<int>(finishEmblem(zwp::readPicture(file, optionsOf(zwp::Target::Emblem, fit, dither))));
+      return static_cast<int>(finishEmblem(zwp::readPicture(file, options)));
     }
     if (format == zwp::Format::Unknown || format == zwp::Format::Tiff) throw zwp::refused(zwp::Refusal::UnknownFormat);
     strips = zwp::decodedInStrips(format);
-    if (width >= 0) zwp::checkSize(width, height, optionsOf(zwp::Target::Emblem, fit, 0), strips);
+    if (width >= 0) zwp::checkSize(width, height, options, strips);
+    building.reset();
+    png.reset();
+    if (format == zwp::Format::Png) {
+      // Every PNG is read here, so that it reads exactly as zwpconv reads it;
+      // only its inflating is left to the browser.
+      png = std::make_unique<zwp::PngRows>(file.bytes);
+      const zwp::PictureHeader& header = png->header();
+      building = std::make_unique<zwp::PictureBuilder>(header.width, header.height, header.orientation, options, true);
+      result = {};
+      return static_cast<int>(NeedsInflating);
+    }
     zwp::checkComplete(format, file.bytes);
     result = {};
     return static_cast<int>(NeedsPixels);
@@ -149,10 +169,25 @@ EMSCRIPTEN_KEEPALIVE int zwp_add_rows(const uint8_t* rgba, int32_t rows, int32_t
   });
 }
 
-// The emblem of the pixels handed over.
+// The PNG data still deflated, for the page to inflate.
+EMSCRIPTEN_KEEPALIVE const uint8_t* zwp_deflated() { return png ? png->deflated().data() : nullptr; }
+EMSCRIPTEN_KEEPALIVE size_t zwp_deflated_size() { return png ? png->deflated().size() : 0; }
+
+// The next inflated bytes of the PNG read last.
+EMSCRIPTEN_KEEPALIVE int zwp_add_inflated(const uint8_t* bytes, size_t size) {
+  return guarded([&] {
+    if (!png || !building) throw zwp::invalidPicture("kein Bild begonnen");
+    png->add({bytes, size}, *building);
+    return static_cast<int>(Done);
+  });
+}
+
+// The emblem of the pixels or the inflated data handed over.
 EMSCRIPTEN_KEEPALIVE int zwp_finish() {
   return guarded([&] {
     if (!building) throw zwp::invalidPicture("kein Bild begonnen");
+    if (png) png->finish(*building);
+    png.reset();
     const std::unique_ptr<zwp::PictureBuilder> done = std::move(building);
     return static_cast<int>(finishEmblem(done->finish()));
   });

@@ -32,7 +32,7 @@ async function pictureToEmblem(converter, file, options) {
   const bytes = await bytesOf(file, converter.maxFileBytes);
   // The size the header of a picture the browser decodes gives, when it gives one.
   const sniffed = sniffPicture(bytes.subarray(0, 256 * 1024));
-  let result = converter.emblemFromFile(bytes, file.name, options, sniffed?.width != null ? sniffed : null);
+  let result = await converter.emblemFromFile(bytes, file.name, options, sniffed?.width != null ? sniffed : null);
   if (!result) {
     try {
       result = await decodePicture(file, (w, h) => converter.checkSize(w, h, options.fit),

@@ -14,7 +14,7 @@ export class Refused extends Error {
   }
 }
 
-const Status = { Refused: 0, Done: 1, NeedsPixels: 2, TooLarge: 3 };
+const Status = { Refused: 0, Done: 1, NeedsPixels: 2, TooLarge: 3, NeedsInflating: 4 };
 
 export class Converter {
   static async load() {
@@ -29,15 +29,31 @@ export class Converter {
   }
 
   // A picture file to an emblem: { width, height, pixels, emblem } when the
-  // converter reads its format itself (BMP, TGA); null when the browser is to
-  // decode it and hand its pixels to emblemFromStrips. Throws Refused for a
-  // file that is no picture, is cut, or has a size (`size` from its header,
-  // when known) that cannot become an emblem.
-  emblemFromFile(bytes, name, { fit, dither }, size) {
+  // converter reads its format itself (BMP, TGA, and PNG once the browser has
+  // inflated its data); null when the browser is to decode it and hand its
+  // pixels to emblemFromStrips. Throws Refused for a file that is no picture,
+  // is cut, or has a size (`size` from its header, when known) that cannot
+  // become an emblem.
+  async emblemFromFile(bytes, name, { fit, dither, background }, size) {
     const nameBytes = new TextEncoder().encode(`${name}\0`);
-    return this.#take(this.#withBytes(nameBytes, (at) => this.#withBytes(bytes, (file) =>
-      this.m._zwp_emblem_from_file(file, bytes.length, at, fit, dither ? 1 : 0, size?.width ?? -1, size?.height ?? -1),
-    true), true));
+    const status = this.#withBytes(nameBytes, (at) => this.#withBytes(bytes, (file) =>
+      this.m._zwp_emblem_from_file(file, bytes.length, at, background, fit, dither ? 1 : 0,
+        size?.width ?? -1, size?.height ?? -1), true), true);
+    if (status !== Status.NeedsInflating) return this.#take(status);
+    const m = this.m;
+    const deflated = m.HEAPU8.slice(m._zwp_deflated(), m._zwp_deflated() + m._zwp_deflated_size());
+    try {
+      const stream = new Blob([deflated]).stream().pipeThrough(new DecompressionStream('deflate'));
+      for await (const chunk of stream) {
+        const added = this.#withBytes(chunk, (at) => m._zwp_add_inflated(at, chunk.length), true);
+        if (added !== Status.Done) this.#take(added);
+      }
+    } catch (e) {
+      if (e instanceof Refused) throw e;
+      m._zwp_finish();  // lets go of the picture begun
+      throw new Refused(texts.damaged);
+    }
+    return this.#take(m._zwp_finish());
   }
 
   // An emblem from straight-alpha RGBA pixels the page reads in strips, with

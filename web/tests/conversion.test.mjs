@@ -1,11 +1,11 @@
 // The page gives exactly zwpconv's bytes: emblems from BMPs (ImageMagick and
-// PIL), from PNGs with transparency, shrunk and dithered, and PNGs from
-// emblems whose pixels PIL reads as zwpconv's.
+// PIL), from PNGs of every depth with transparency, rotated JPEGs and TGAs,
+// shrunk and dithered, and PNGs from emblems whose pixels PIL reads as zwpconv's.
 import assert from 'node:assert/strict';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
-import { convertInPage, fixtures, openPage, python, readResults, scratch, setOptions, zwpconv } from './harness.mjs';
+import { convertInPage, fixtures, openPage, python, readResults, repo, scratch, setOptions, zwpconv } from './harness.mjs';
 
 let browser;
 const made = scratch();
@@ -49,6 +49,11 @@ const bitmaps = ['im_1bit.bmp', 'im_4bit.bmp', 'im_8bit.bmp', 'im_rle8.bmp', 'im
   .map((name) => fixtures('bitmap', name));
 const artwork = ['alpha.png', 'opaque.png', 'gradient.png', 'photo.png', 'anim.gif', 'checker.png']
   .map((name) => fixtures('imageio', name));
+// Turned upright by Exif, TGA with straight alpha, and PngSuite's 16-bit, low-depth and interlaced files.
+const suite = (name) => join(repo, '..', 'shared', 'testdata', 'pngsuite', 'png', name);
+const exact = [fixtures('imageio', 'rotated.jpg'), fixtures('imageio', 'alpha.tga'),
+  ...['tbbn2c16.png', 'tbgn2c16.png', 'basn6a16.png', 'basi6a16.png', 'basi0g16.png', 'tbwn0g16.png', 'basn0g02.png',
+    'basi3p04.png', 'tbrn2c08.png', 'tp1n3p08.png'].map(suite)];
 
 const table = [
   { what: 'bitmaps at their own size', files: bitmaps, options: {} },
@@ -58,6 +63,7 @@ const table = [
   { what: 'artwork dithered over a colour', files: [...artwork, paletteArt, greyArt],
     options: { fit: 128, dither: true, background: '#336699' } },
   { what: 'artwork shrunk to 40', files: artwork, options: { fit: 40 } },
+  { what: 'rotated photos, TGA and PNGs of every depth over a colour', files: exact, options: { background: '#336699' } },
   { what: 'transparent 512² shrunk to 128 and dithered', files: [largeArtwork], options: { fit: 128, dither: true } },
 ];
 

@@ -142,3 +142,24 @@ test('the module\'s memory stays bounded and it works on after the largest pictu
   assert.equal(outcome.after, '64×64');
   assert.deepEqual(browser.problems, []);
 });
+
+test('a phone photo is shrunk in strips: zwpconv\'s bytes, and the module\'s memory stays under 128 MB', async () => {
+  const photo = join(made, 'foto.jpg');
+  python(`
+import sys
+from PIL import Image
+Image.effect_mandelbrot((8000, 6000), (-2.2, -1.2, 1.0, 1.2), 60).convert("RGB").save(sys.argv[1], quality=90)
+`, photo);
+  const outcome = await browser.page.evaluate(async (b64) => {
+    const { Converter } = await import('./converter.js');
+    const { convertFile } = await import('./convert.js');
+    const converter = await Converter.load();
+    const file = new File([Uint8Array.from(atob(b64), (c) => c.charCodeAt(0))], 'foto.jpg');
+    const done = await convertFile(converter, file, { fit: 128, dither: false, background: 0xffffff });
+    return { refusal: done.refusal, bytes: done.output && [...new Uint8Array(await done.output.arrayBuffer())],
+      heap: converter.m.HEAPU8.length };
+  }, readFileSync(photo).toString('base64'));
+  assert.equal(outcome.refusal, undefined);
+  assert.ok(Buffer.from(outcome.bytes).equals(zwpconv(photo, { fit: 128 })), 'differs from zwpconv');
+  assert.ok(outcome.heap <= 128 * 1024 * 1024, `heap ${outcome.heap}`);
+});
