@@ -72,12 +72,6 @@ void ReadEmblemHeader(ByteSource& file, EmblemHeader& header) {
   header.Height = static_cast<int32_t>(readLe32(bytes + 276));
 }
 
-int16_t ReadPixelWord(ByteSource& file) {
-  uint8_t bytes[2];
-  file.readZeroFilled(bytes, 2);
-  return static_cast<int16_t>(readLe16(bytes));
-}
-
 bool emblemHeaderUsable(const EmblemHeader& header) {
   return pictureSizeUsable(header.Width, header.Height);
 }

@@ -27,10 +27,11 @@ struct EmblemHeader {
 };
 
 void WriteEmblemHeader(ByteSink& file, const EmblemHeader& header);
+// One word, low byte first, as the format describes a pixel; the bulk
+// encoder below is checked against it word by word.
 void WritePixelWord(ByteSink& file, int16_t word);
-// Header fields and words past the end of a short file read as zero.
+// Header fields past the end of a short file read as zero.
 void ReadEmblemHeader(ByteSource& file, EmblemHeader& header);
-int16_t ReadPixelWord(ByteSource& file);
 
 // A header whose size can be turned into a picture: both sides 0..32767 and at
 // most 16 Mi pixels. Anything else is a broken or hostile file.

@@ -42,7 +42,6 @@ class FileWriter final : public ByteSink {
 
   const std::string& target() const { return target_; }
   dev_t device() const { return device_; }
-  int descriptor() const { return fd_; }
 
  private:
   void openUnnamed(mode_t mode);

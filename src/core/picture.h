@@ -33,7 +33,6 @@ class Picture {
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
 
-  bool contains(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
   // Pixel access; the point must lie inside the picture.
   int32_t at(int32_t x, int32_t y) const { return pixels_[index(x, y)]; }
   void set(int32_t x, int32_t y, int32_t colour) { pixels_[index(x, y)] = colour; }

@@ -72,7 +72,8 @@ class Form1 : public QMainWindow {
   QAction* MnuEinstellungItem;
   QAction* MnuInfoItem;
 
-  // The state a load leaves for a save, for a look from outside.
+  // The state a load leaves for a save, for a look from outside: it is the
+  // window's contract between its two file handlers, which the tests hold it to.
   struct SharedState {
     zwp::EmblemHeader header;
     int32_t imgWidth = 0;
