@@ -12,6 +12,7 @@
 #include "core/byte_file.h"
 #include "convert/pipeline.h"
 #include "support/test_files.h"
+#include "support/zwpconv_run.h"
 
 namespace zwp {
 namespace {
@@ -21,15 +22,8 @@ using test::TempDir;
 
 std::string art(const std::string& name) { return std::string(ZWP_ART_DIR) + "/" + name; }
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-Outcome zwpconv(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = cli::main(args, out, err, false);
-  return {status, out.str(), err.str()};
-}
+using Outcome = test::ZwpconvRun;
+using test::zwpconv;
 
 Picture ppm(const std::string& name) {
   const test::PpmPicture p = test::readPpm(art(name));

@@ -17,22 +17,15 @@
 #include "core/version.h"
 #include "support/bmp_builder.h"
 #include "support/test_files.h"
+#include "support/zwpconv_run.h"
 
 namespace zwp {
 namespace {
 
 using test::TempDir;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result zwpconv(std::vector<std::string> args, bool terminal = false) {
-  std::ostringstream out, err;
-  const int status = cli::main(args, out, err, terminal);
-  return {status, out.str(), err.str()};
-}
+using Result = test::ZwpconvRun;
+using test::zwpconv;
 
 std::vector<uint8_t> smallBmp(uint16_t bits = 24, int32_t width = 2) {
   test::BmpBuilder b;

@@ -58,4 +58,14 @@ std::vector<uint8_t> paddedRows(const std::vector<std::vector<uint8_t>>& rows) {
   return out;
 }
 
+std::vector<uint8_t> plainBmp(int32_t width, int32_t height, uint16_t bitCount, uint8_t fill) {
+  BmpBuilder b;
+  b.width = width;
+  b.height = height;
+  b.bitCount = bitCount;
+  const size_t rowBytes = (static_cast<size_t>(width) * bitCount + 7) / 8;
+  b.data = paddedRows(std::vector<std::vector<uint8_t>>(static_cast<size_t>(height), std::vector<uint8_t>(rowBytes, fill)));
+  return b.bytes();
+}
+
 }  // namespace zwp::test

@@ -22,6 +22,10 @@ struct BmpBuilder {
   std::vector<uint8_t> bytes() const;
 };
 
+// A plain uncompressed BMP of width x height at the bit count, every pixel
+// byte `fill` (an index into an empty palette for the low depths).
+std::vector<uint8_t> plainBmp(int32_t width, int32_t height, uint16_t bitCount = 24, uint8_t fill = 0x55);
+
 // Rows of raw bytes, each padded with zeros to a multiple of four.
 std::vector<uint8_t> paddedRows(const std::vector<std::vector<uint8_t>>& rows);
 

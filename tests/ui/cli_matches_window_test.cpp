@@ -5,15 +5,13 @@
 #include <sstream>
 
 #include "cli/batch.h"
+#include "support/zwpconv_run.h"
 #include "fakes.h"
 
 namespace zwp {
 namespace {
 
-int zwpconv(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  return cli::main(args, out, err, false);
-}
+int zwpconv(const std::vector<std::string>& args) { return test::zwpconv(args).status; }
 
 TEST(ZwpconvAndWindow, WriteIdenticalFilesForEveryBitmapKind) {
   test::Harness h;

@@ -9,12 +9,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <sstream>
 
-#include "cli/batch.h"
 #include "convert/pipeline.h"
 #include "fakes.h"
 #include "support/bmp_builder.h"
+#include "support/zwpconv_run.h"
 #include "ui/preview_surface.h"
 
 namespace zwp {
@@ -47,8 +46,8 @@ Picture readBack(const std::string& path, bool emblem) {
 
 // zwpconv's result, as the picture its output holds.
 Seen byZwpconv(const std::string& input, const test::TempDir& out, bool emblem) {
-  std::ostringstream o, e;
-  if (cli::main({"-f", "-o", out.path().string(), input}, o, e, false) != 0) return {std::nullopt, refusalIn(e.str(), input)};
+  const test::ZwpconvRun run = test::zwpconv({"-f", "-o", out.path().string(), input});
+  if (run.status != 0) return {std::nullopt, refusalIn(run.err, input)};
   const std::string result = out.file(fs::path(input).stem().string() + (emblem ? ".bmp" : ".zwp"));
   return {readBack(result, !emblem), ""};
 }
@@ -92,23 +91,13 @@ Seen byThumbnailer(const std::string& input, const test::TempDir& out, int32_t s
 // --info: the size a picture is seen at, or the same refusal where the
 // header alone refuses it.
 void expectInfoAgrees(const std::string& input, const Seen& seen) {
-  std::ostringstream o, e;
-  const int status = cli::main({"--info", input}, o, e, false);
-  if (status == 0 && seen.picture) {
-    EXPECT_NE(o.str().find(": " + std::to_string(seen.picture->width()) + " x " + std::to_string(seen.picture->height())),
-              std::string::npos) << o.str();
-  } else if (status != 0) {
-    EXPECT_EQ(refusalIn(e.str(), input), seen.refusal) << "--info";
+  const test::ZwpconvRun run = test::zwpconv({"--info", input});
+  if (run.status == 0 && seen.picture) {
+    EXPECT_NE(run.out.find(": " + std::to_string(seen.picture->width()) + " x " + std::to_string(seen.picture->height())),
+              std::string::npos) << run.out;
+  } else if (run.status != 0) {
+    EXPECT_EQ(refusalIn(run.err, input), seen.refusal) << "--info";
   }
-}
-
-std::vector<uint8_t> bmp(int32_t w, int32_t h, uint16_t bits) {
-  test::BmpBuilder b;
-  b.width = w;
-  b.height = h;
-  b.bitCount = bits;
-  b.data = test::paddedRows(std::vector<std::vector<uint8_t>>(static_cast<size_t>(h), std::vector<uint8_t>(static_cast<size_t>(w) * bits / 8, 0x6B)));
-  return b.bytes();
 }
 
 std::vector<uint8_t> cut(const std::string& path, double share) {
@@ -134,9 +123,9 @@ TEST(EveryDoor, GivesTheSamePictureOrTheSameRefusal) {
       {"e_short.zwp", shortEmblem, "", nullptr, 3, 2},
       {"e_long.zwp", longEmblem, "", nullptr, 3, 2},
       {"e_absurd.zwp", test::emblemFile(0x7FFFFFFF, 2, {}), "", "unbrauchbare Größe", 0, 0},
-      {"b.bmp", bmp(4, 2, 24), "", nullptr, 4, 2},
-      {"b_mono.bmp", bmp(9, 3, 1), "", nullptr, 9, 3},
-      {"b_deep.bmp", bmp(2, 2, 32), "", "Farbtiefe", 0, 0},
+      {"b.bmp", test::plainBmp(4, 2, 24, 0x6B), "", nullptr, 4, 2},
+      {"b_mono.bmp", test::plainBmp(9, 3, 1, 0x6B), "", nullptr, 9, 3},
+      {"b_deep.bmp", test::plainBmp(2, 2, 32, 0x6B), "", "Farbtiefe", 0, 0},
       {"b_cut.bmp", cut(test::fixturePath("im_24bit.bmp"), 0.7), "", "abgeschnitten", 0, 0},
       {"rotated.jpg", {}, art("rotated.jpg"), nullptr, 10, 24},
       {"cut.jpg", cut(art("photo.jpg"), 0.5), "", "beschädigt oder abgeschnitten", 0, 0},

@@ -26,15 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::Harness;
 
-std::vector<uint8_t> bmp(int32_t w, int32_t h, uint16_t bits = 24) {
-  test::BmpBuilder b;
-  b.width = w;
-  b.height = h;
-  b.bitCount = bits;
-  std::vector<std::vector<uint8_t>> rows(static_cast<size_t>(h), std::vector<uint8_t>(static_cast<size_t>(w) * bits / 8, 0x55));
-  b.data = test::paddedRows(rows);
-  return b.bytes();
-}
+using test::plainBmp;
 
 TEST(OpenFile, GoesToTheFileTakesItsDirectionAndLoadsIt) {
   const struct {
@@ -43,7 +35,7 @@ TEST(OpenFile, GoesToTheFileTakesItsDirectionAndLoadsIt) {
     const char* tag;
     int32_t width;
   } cases[] = {{"w.zwp", test::emblemFile(3, 2, {1, 2, 3, 4, 5, 6}), "1", 3},
-               {"b.bmp", bmp(4, 2), "0", 4},
+               {"b.bmp", plainBmp(4, 2), "0", 4},
                {"art.png", test::readBytes(std::string(ZWP_ART_DIR) + "/opaque.png"), "0", 37}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -62,7 +54,7 @@ TEST(OpenFile, GoesToTheFileTakesItsDirectionAndLoadsIt) {
 
 TEST(OpenFile, SaysWhyAFileCannotBeShown) {
   Harness h;
-  test::writeBytes(h.file("deep.bmp"), bmp(2, 2, 32));
+  test::writeBytes(h.file("deep.bmp"), plainBmp(2, 2, 32));
   test::writeBytes(h.file("noise.png"), std::vector<uint8_t>(100, 0x33));
   test::writeBytes(h.file("bad.zwp"), test::emblemFile(-5, 2, {}));
   const struct {
