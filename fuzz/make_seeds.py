@@ -40,14 +40,14 @@ fixtures = ["im_1bit.bmp", "im_4bit.bmp", "im_rle8.bmp", "im_555.bmp", "pil_1bit
 ART = os.path.join(HERE, "..", "tests", "imageio", "fixtures")
 artwork = ["rotated.jpg", "alpha.tga", "alpha.tif", "anim.gif", "opaque.png"]
 
-for target in ("fuzz_emblem_read", "fuzz_artwork", "fuzz_roundtrip"):
+for target in ("fuzz_emblem_read", "fuzz_artwork", "fuzz_roundtrip", "fuzz_plugin_read"):
     d = os.path.join(HERE, "corpus", target)
     shutil.rmtree(d, ignore_errors=True)
     os.makedirs(d)
     seeds = {}
     if target != "fuzz_artwork":
         seeds.update({n: (b"\1" if target == "fuzz_roundtrip" else b"") + e for n, e in emblems.items()})
-    if target != "fuzz_emblem_read":
+    if target in ("fuzz_artwork", "fuzz_roundtrip"):
         prefix = b"\0" if target == "fuzz_roundtrip" else b""
         seeds.update({n: prefix + b for n, b in bitmaps.items()})
         for f in fixtures:
