@@ -67,10 +67,11 @@ void Form1::Fildatei_Click() {
 // Files the list shows that are no usable bitmap or emblem are passed over
 // without a word, as a click on them always was.
 void Form1::showBitmap(const QString& path) {
+  const std::string file = filePath(path);
   ReadOptions options;
   options.bitmapsOnly = true;
   try {
-    showPicture(readPicture({readPictureBytes(filePath(path), false), filePath(path), false}, options));
+    showPicture(readPicture({readPictureBytes(file, false), file, false}, options));
   } catch (const Error& e) {
     if (!refusedSilently(e)) throw;
   }

@@ -41,7 +41,7 @@ QString Form1::startDirectory() const {
 
 void Form1::openFile(const QString& path) {
   const QFileInfo info(path);
-  const bool emblem = info.suffix().compare(QLatin1String("zwp"), Qt::CaseInsensitive) == 0;
+  const bool emblem = isEmblemName(filePath(path));
   if ((tag() == QLatin1String("1")) != emblem) btnformat_Click();
   BusyPointer busy(this);
   try {
