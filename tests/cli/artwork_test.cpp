@@ -52,7 +52,10 @@ TEST(Artwork, PicturesOfOtherFormatsBecomeExactlyTheirSnappedEmblems) {
     const char* expected;  // PPM of the colours the picture reads as
   } cases[] = {{"opaque.png", {}, "opaque.ppm"},
                {"alpha.png", {}, "alpha_over_white.ppm"},
-               {"anim.gif", {}, "anim.ppm"}};
+               {"anim.gif", {}, "anim.ppm"},
+               // Straight alpha composited as stored, not premultiplied and divided back first.
+               {"alpha.tif", {"-f", "--background", "#336699"}, "alpha_over_336699.ppm"},
+               {"alpha.tga", {"-f", "--background", "#336699"}, "alpha_over_336699.ppm"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     std::vector<std::string> args = {"-o", d.path().string()};
