@@ -41,6 +41,8 @@ Outcome convertOne(const Job& job, const ReadOptions& settings, IfExists ifExist
     o.file = std::make_unique<FileWriter>(job.output, ifExists);
     o.file->write(bytes.data(), bytes.size());
     o.file->finish();
+    // A file that is synced alone gains nothing by waiting for the others.
+    if (!o.file->sharesSyncs()) o.file->publish();
   } catch (const std::bad_alloc&) {
     o = {nullptr, standardDescription(err::OutOfMemory)};
   } catch (const std::exception& e) {
@@ -130,6 +132,7 @@ class Workers {
 // Makes the files of a group durable with one sync per file system and only
 // then gives them their names, so that a crash at any moment leaves either no
 // file or a complete one under each name. The names are made durable too.
+// Files that could not share a sync come already published.
 void publishGroup(const std::vector<Outcome*>& group) {
   auto files = [&] {
     std::vector<FileWriter*> open;

@@ -3,17 +3,23 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <sstream>
+#include <utility>
 
 #include "core/error.h"
 
@@ -31,6 +37,35 @@ bool unnamedUsable() {
   return procMounted && unnamedAllowed.load();
 }
 
+constexpr unsigned long kFuse = 0x65735546;
+
+unsigned long fileSystemType(int fd) {
+  struct statfs fs {};
+  return ::fstatfs(fd, &fs) == 0 ? static_cast<unsigned long>(fs.f_type) : 0;
+}
+
+// File systems whose syncfs() writes everything out to their storage. A FUSE
+// server never hears of a syncfs(), and network file systems may not either;
+// on those and on any file system not named here each file is synced alone.
+bool syncfsReachesStorage(unsigned long type) {
+  switch (type) {
+    case 0xEF53:      // ext2, ext3, ext4
+    case 0x58465342:  // xfs
+    case 0x9123683E:  // btrfs
+    case 0xF2F52010:  // f2fs
+    case 0x01021994:  // tmpfs
+    case 0x858458F6:  // ramfs
+    case 0x4D44:      // vfat, msdos
+    case 0x2011BAB0:  // exfat
+    case 0x7366746E:  // ntfs3
+    case 0x3153464A:  // jfs
+    case 0x794C7630:  // overlayfs: syncs its upper file system
+      return true;
+    default:
+      return false;
+  }
+}
+
 // A hidden name nobody can guess: 64 random bits.
 std::string randomTempName() {
   uint64_t bits = 0;
@@ -43,18 +78,23 @@ std::string randomTempName() {
   return name;
 }
 
-// Hidden files that exist right now, so that a fatal signal can remove them.
-// Plain atomics and fixed storage: the signal handler may touch nothing else.
+// Files of ours that exist right now under a name, so that a fatal signal can
+// remove them. Plain atomics and fixed storage: the signal handler may touch
+// nothing else.
 struct PendingFile {
   std::atomic<int> state{0};  // 0 free, 1 being filled or emptied, 2 ready
   int dirFd = -1;
-  char name[32] = {};
+  std::atomic<bool> onlyWhileEmpty{false};  // a reservation: once it has content, it is a published file
+  char name[NAME_MAX + 1] = {};
 };
-std::array<PendingFile, 1024> pending;
+std::array<PendingFile, 256> pending;
 
 extern "C" void removePendingFiles(int signal) {
   for (PendingFile& p : pending) {
-    if (p.state.load() == 2) ::unlinkat(p.dirFd, p.name, 0);
+    if (p.state.load() != 2) continue;
+    struct stat st {};
+    if (p.onlyWhileEmpty && (::fstatat(p.dirFd, p.name, &st, AT_SYMLINK_NOFOLLOW) != 0 || st.st_size != 0)) continue;
+    ::unlinkat(p.dirFd, p.name, 0);
   }
   // The handler was reset to the default on entry; the signal now ends the process as it would have.
   ::raise(signal);
@@ -75,12 +115,14 @@ void installSignalCleanup() {
   });
 }
 
-int rememberPending(int dirFd, const std::string& name) {
+int rememberPending(int dirFd, const std::string& name, bool onlyWhileEmpty = false) {
   installSignalCleanup();
+  if (name.size() > NAME_MAX) return -1;
   for (size_t i = 0; i < pending.size(); ++i) {
     int expected = 0;
     if (pending[i].state.compare_exchange_strong(expected, 1)) {
       pending[i].dirFd = dirFd;
+      pending[i].onlyWhileEmpty = onlyWhileEmpty;
       std::snprintf(pending[i].name, sizeof pending[i].name, "%s", name.c_str());
       pending[i].state.store(2);
       return static_cast<int>(i);
@@ -119,6 +161,38 @@ int renameNoReplace(int dirFd, const char* from, const char* to) {
 #endif
 }
 
+// Whether the disk is mounted by fusefat, which creates and writes files
+// soundly but whose renames and removals damage a folder once it outgrows its
+// first cluster.
+bool mountedByFusefat(dev_t device) {
+  std::ifstream mounts("/proc/self/mountinfo");
+  const std::string id = std::to_string(major(device)) + ':' + std::to_string(minor(device));
+  for (std::string line; std::getline(mounts, line);) {
+    std::istringstream fields(line);
+    std::string mountId, parentId, deviceId;
+    fields >> mountId >> parentId >> deviceId;
+    if (deviceId != id) continue;
+    const size_t separator = line.find(" - ");
+    return separator != std::string::npos && line.compare(separator + 3, 13, "fuse.fusefat ") == 0;
+  }
+  return false;
+}
+
+// Disks on which a new file must go straight into its reservation, because
+// renaming over it fails or does harm there. With a mark, notes the disk.
+bool renamesFailOn(dev_t device, bool mark = false) {
+  static std::mutex mutex;
+  static std::vector<std::pair<dev_t, bool>> devices;
+  std::lock_guard lock(mutex);
+  auto known = std::find_if(devices.begin(), devices.end(), [&](const auto& d) { return d.first == device; });
+  if (known == devices.end()) known = devices.insert(devices.end(), {device, mountedByFusefat(device)});
+  if (mark) known->second = true;
+  return known->second;
+}
+
+// What a file system answers for an operation it does not have at all.
+bool notSupported(int e) { return e == EINVAL || e == ENOSYS || e == EOPNOTSUPP || e == EPERM; }
+
 }  // namespace
 
 void allowUnnamedFiles(bool allowed) { unnamedAllowed.store(allowed); }
@@ -134,6 +208,10 @@ FileWriter::FileWriter(const std::string& target, IfExists ifExists) : target_(t
   struct stat st {};
   if (::fstat(dirFd_, &st) != 0) fail(errno);
   device_ = st.st_dev;
+  dirInode_ = st.st_ino;
+  const unsigned long type = fileSystemType(dirFd_);
+  syncfsReaches_ = syncfsReachesStorage(type);
+  onFuse_ = type == kFuse;
 
   // A new file gets 0666 less the umask. A replaced regular file keeps its
   // permission bits, but never set-user-id, set-group-id or sticky.
@@ -142,6 +220,8 @@ FileWriter::FileWriter(const std::string& target, IfExists ifExists) : target_(t
     if (S_ISDIR(st.st_mode)) fail(EISDIR);
     if (ifExists_ == IfExists::Keep) fail(EEXIST);
     if (S_ISREG(st.st_mode)) {
+      owner_ = st.st_uid;
+      group_ = st.st_gid;
       finalMode_ = st.st_mode & 0777;
       keepMode_ = true;
       mode = finalMode_;  // the umask may take bits away until publish(), never add any
@@ -149,36 +229,17 @@ FileWriter::FileWriter(const std::string& target, IfExists ifExists) : target_(t
   } else if (errno != ENOENT) {
     fail(errno);
   }
-  if (unnamedUsable()) {
-    openUnnamed(mode);
-  } else {
-    openNamed(mode);
-  }
-  buffer_.reserve(kWriteBuffer);
+  if (unnamedUsable()) openUnnamed(mode);
+  named_ = fd_ < 0;
+  if (!named_) buffer_.reserve(kWriteBuffer);
 }
 
 FileWriter::~FileWriter() { discard(); }
 
 void FileWriter::openUnnamed(mode_t mode) {
   fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-  if (fd_ >= 0) return;
-  // File systems without unnamed files answer one of these.
-  if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return openNamed(mode);
-  fail(errno);
-}
-
-void FileWriter::openNamed(mode_t mode) {
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    tempName_ = randomTempName();
-    slot_ = rememberPending(dirFd_, tempName_);
-    fd_ = ::openat(dirFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd_ >= 0) return;
-    const int e = errno;
-    forgetPending(slot_);
-    tempName_.clear();
-    if (e != EEXIST) fail(e);
-  }
-  fail(EEXIST);
+  // File systems without unnamed files answer one of these; the content then waits in memory.
+  if (fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) fail(errno);
 }
 
 void FileWriter::fail(int errnoValue) {
@@ -192,12 +253,28 @@ void FileWriter::discard() noexcept {
   if (!tempName_.empty()) ::unlinkat(dirFd_, tempName_.c_str(), 0);
   tempName_.clear();
   forgetPending(slot_);
+  if (reserved_) {
+    // Our reservation goes, empty or filled in part by us; a file that has
+    // content otherwise is someone else's.
+    struct stat st {};
+    if (::fstatat(dirFd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && (st.st_size == 0 || fillingReservation_)) {
+      ::unlinkat(dirFd_, name_.c_str(), 0);
+    }
+    forgetPending(reservationSlot_);
+    reserved_ = false;
+  }
+  buffer_.clear();
+  buffer_.shrink_to_fit();
   if (dirFd_ >= 0) ::close(dirFd_);
   dirFd_ = -1;
 }
 
 void FileWriter::write(const uint8_t* data, size_t count) {
-  if (fd_ < 0) throw fileError(EBADF, target_, FileAccess::Write);
+  if (dirFd_ < 0 || published_) throw fileError(EBADF, target_, FileAccess::Write);
+  if (named_) {
+    buffer_.insert(buffer_.end(), data, data + count);
+    return;
+  }
   int error = 0;
   if (buffer_.empty() && count >= kWriteBuffer) {
     writeAll(fd_, data, count, error);  // large blocks need no copy
@@ -217,7 +294,7 @@ void FileWriter::write(const uint8_t* data, size_t count) {
 }
 
 void FileWriter::finish() {
-  if (published_) return;
+  if (published_ || named_) return;
   if (fd_ < 0) throw fileError(EBADF, target_, FileAccess::Write);
   int error = 0;
   writeAll(fd_, buffer_.data(), buffer_.size(), error);
@@ -227,20 +304,33 @@ void FileWriter::finish() {
 
 void FileWriter::sync() {
   finish();
+  if (published_ || named_) return;  // a held-back file is synced as publish() writes it
   if (::fdatasync(fd_) != 0 && errno != EINVAL) fail(errno);
   durable_ = true;
 }
 
 void FileWriter::publish() {
   if (published_) return;
-  if (!durable_) sync();
-  if (keepMode_ && ::fchmod(fd_, finalMode_) != 0) fail(errno);
-  if (tempName_.empty()) {
-    publishUnnamed();
-  } else {
+  if (dirFd_ < 0) throw fileError(EBADF, target_, FileAccess::Write);
+  if (named_) {
     publishNamed();
+  } else {
+    if (!durable_) sync();
+    keepOwner();
+    publishUnnamed();
   }
   published_ = true;
+}
+
+// A replaced file keeps its owner and group where this process may set them,
+// and its permission bits. A file system that stores neither (FAT) refuses
+// both, which is fine: it has nothing to lose.
+void FileWriter::keepOwner() {
+  if (!keepMode_) return;
+  if ((owner_ != ::geteuid() || group_ != ::getegid()) && ::fchown(fd_, owner_, group_) != 0 && !notSupported(errno)) {
+    fail(errno);
+  }
+  if (::fchmod(fd_, finalMode_) != 0 && !notSupported(errno)) fail(errno);
 }
 
 void FileWriter::publishUnnamed() {
@@ -269,21 +359,115 @@ void FileWriter::publishUnnamed() {
   fd_ = -1;
 }
 
+// Writes the held-back content into a hidden file, complete and synced, and
+// puts it under its name. On FUSE, where exclusive renames and links are
+// rarely offered, a new name is reserved first, so that the loser of a race
+// for it stops before it has made any file.
 void FileWriter::publishNamed() {
+  if (ifExists_ == IfExists::Keep && onFuse_) reserveName();
+  if (reserved_ && renamesFailOn(device_)) return fillReservation();
+  createTemp();
+  int error = 0;
+  writeAll(fd_, buffer_.data(), buffer_.size(), error);
+  if (error != 0) fail(error);
+  keepOwner();
+  if (::fdatasync(fd_) != 0 && errno != EINVAL) fail(errno);
   const int closed = ::close(fd_);
   fd_ = -1;
   if (closed != 0) fail(errno);
+  claimName();
+  done();
+}
+
+void FileWriter::done() {
+  tempName_.clear();
+  forgetPending(slot_);
+  forgetPending(reservationSlot_);
+  reserved_ = false;
+  fillingReservation_ = false;
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+}
+
+void FileWriter::createTemp() {
+  const mode_t mode = keepMode_ ? finalMode_ : 0666;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    tempName_ = randomTempName();
+    slot_ = rememberPending(dirFd_, tempName_);
+    fd_ = ::openat(dirFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd_ >= 0) return;
+    const int e = errno;
+    forgetPending(slot_);
+    tempName_.clear();
+    if (e != EEXIST) fail(e);
+  }
+  fail(EEXIST);
+}
+
+// Renames the hidden file to the target's name: over whatever is there when
+// replacing, else only if the name is free, by the first way the file system
+// offers.
+void FileWriter::claimName() {
   const char* temp = tempName_.c_str();
   if (ifExists_ == IfExists::Replace) {
     if (::renameat(dirFd_, temp, dirFd_, name_.c_str()) != 0) fail(errno);
-  } else if (renameNoReplace(dirFd_, temp, name_.c_str()) != 0) {
-    if (errno != EINVAL && errno != ENOSYS) fail(errno);
-    // File systems without RENAME_NOREPLACE: a hard link refuses an existing name just the same.
-    if (::linkat(dirFd_, temp, dirFd_, name_.c_str(), 0) != 0) fail(errno);
-    ::unlinkat(dirFd_, temp, 0);
+    return;
   }
+  if (!reserved_) {
+    if (renameNoReplace(dirFd_, temp, name_.c_str()) == 0) return;
+    if (!notSupported(errno)) fail(errno);
+    // A hard link refuses an existing name just the same.
+    if (::linkat(dirFd_, temp, dirFd_, name_.c_str(), 0) == 0) {
+      ::unlinkat(dirFd_, temp, 0);
+      return;
+    }
+    if (!notSupported(errno)) fail(errno);
+    reserveName();
+  }
+  if (::renameat(dirFd_, temp, dirFd_, name_.c_str()) == 0) return;
+  const int e = errno;
+  struct stat st {};
+  if (::fstatat(dirFd_, temp, &st, AT_SYMLINK_NOFOLLOW) != 0) fail(e);
+  // The complete file is there and so is our reservation, but the file system
+  // cannot rename one over the other (fusefat, once a folder outgrows its
+  // first cluster). The content goes straight into the reservation instead,
+  // here and for every later file on this disk.
+  renamesFailOn(device_, true);
+  ::unlinkat(dirFd_, temp, 0);
   tempName_.clear();
   forgetPending(slot_);
+  fillReservation();
+}
+
+// Takes the name by creating it empty and exclusively: from here on no other
+// program can create it, and the complete file replaces the empty one.
+void FileWriter::reserveName() {
+  reservationSlot_ = rememberPending(dirFd_, name_, true);
+  const int fd = ::openat(dirFd_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    const int e = errno;
+    forgetPending(reservationSlot_);  // the name is not ours to remove
+    fail(e);
+  }
+  reserved_ = true;
+  ::close(fd);
+}
+
+// Writes the content into the reserved, still empty file itself.
+void FileWriter::fillReservation() {
+  fd_ = ::openat(dirFd_, name_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd_ < 0) fail(errno);
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0) fail(EEXIST);
+  fillingReservation_ = true;
+  if (reservationSlot_ >= 0) pending[static_cast<size_t>(reservationSlot_)].onlyWhileEmpty.store(false);
+  int error = 0;
+  writeAll(fd_, buffer_.data(), buffer_.size(), error);
+  if (error != 0) fail(error);
+  if (::fdatasync(fd_) != 0 && errno != EINVAL) fail(errno);
+  done();  // complete and durable: from here on the file is no longer ours to remove
+  ::close(fd_);
+  fd_ = -1;
 }
 
 void FileWriter::commit() {
@@ -293,14 +477,26 @@ void FileWriter::commit() {
 }
 
 void syncFileSystems(std::span<FileWriter* const> writers) {
-  std::vector<dev_t> done;
+  std::vector<std::pair<dev_t, ino_t>> done;  // file systems by device, folders by device and inode
+  auto first = [&](std::pair<dev_t, ino_t> key) {
+    if (std::find(done.begin(), done.end(), key) != done.end()) return false;
+    done.push_back(key);
+    return true;
+  };
   for (FileWriter* w : writers) w->finish();
   for (FileWriter* w : writers) {
-    if (std::find(done.begin(), done.end(), w->device_) != done.end()) continue;
-    done.push_back(w->device_);
-    if (::syncfs(w->dirFd_) != 0) w->fail(errno);
+    if (w->dirFd_ < 0) continue;
+    if (!w->published_ && w->sharesSyncs()) {
+      if (first({w->device_, 0}) && ::syncfs(w->dirFd_) != 0) w->fail(errno);
+      w->durable_ = true;
+    } else if (!w->published_) {
+      w->sync();
+    } else if (w->syncfsReaches_) {
+      if (first({w->device_, 0}) && ::syncfs(w->dirFd_) != 0) w->fail(errno);
+    } else if (first({w->device_, w->dirInode_}) && ::fsync(w->dirFd_) != 0 && errno != EINVAL) {
+      w->fail(errno);
+    }
   }
-  for (FileWriter* w : writers) w->durable_ = true;
 }
 
 }  // namespace zwp

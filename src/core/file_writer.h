@@ -2,7 +2,8 @@
 // no name yet, in the target's directory; it gets its name only when it is
 // complete and on disk. Creating never replaces a file that exists, not even
 // one a racing process made a moment ago; replacing is atomic and only done
-// when asked for. Permissions never loosen and never carry set-id bits.
+// when asked for. A replaced file keeps its owner where the process may set
+// it; permissions never loosen and never carry set-id bits.
 #pragma once
 
 #include <sys/types.h>
@@ -31,11 +32,17 @@ class FileWriter final : public ByteSink {
 
   // The steps of commit(), for callers that make many files durable at once:
   // finish() writes out what is buffered, sync() makes the content durable,
-  // publish() puts the file under its name (the content must be durable by
-  // then, through sync() or syncFileSystems()).
+  // publish() puts the file under its name (syncing it first unless sync()
+  // or syncFileSystems() already did).
   void finish();
   void sync();
   void publish();
+
+  // Whether one syncfs() makes this file durable together with others on its
+  // file system. Where it does not (FUSE, network and unknown file systems, or
+  // a file held back until publish()), the file is synced by itself and is
+  // best published at once.
+  bool sharesSyncs() const { return fd_ >= 0 && tempName_.empty() && syncfsReaches_; }
 
   // finish, sync, publish, and make the new name itself durable.
   void commit();
@@ -45,9 +52,14 @@ class FileWriter final : public ByteSink {
 
  private:
   void openUnnamed(mode_t mode);
-  void openNamed(mode_t mode);
   void publishUnnamed();
   void publishNamed();
+  void createTemp();
+  void claimName();
+  void reserveName();
+  void fillReservation();
+  void done();
+  void keepOwner();
   [[noreturn]] void fail(int errnoValue);
   void discard() noexcept;
 
@@ -57,10 +69,20 @@ class FileWriter final : public ByteSink {
   int dirFd_ = -1;
   int fd_ = -1;
   dev_t device_ = 0;
-  mode_t finalMode_ = 0;  // the replaced file's permission bits, when keepMode_
+  ino_t dirInode_ = 0;
+  bool syncfsReaches_ = false;  // syncfs() on this file system reaches the storage
+  bool onFuse_ = false;
+  bool named_ = false;          // no unnamed files here: the content waits in memory for publish()
+  // The replaced file's owner, group and permission bits, when keepMode_.
+  uid_t owner_ = 0;
+  gid_t group_ = 0;
+  mode_t finalMode_ = 0;
   bool keepMode_ = false;
-  std::string tempName_;  // the named temporary file, when one exists
+  std::string tempName_;  // the hidden temporary file, when one exists
   int slot_ = -1;         // its place in the list removed on a fatal signal
+  int reservationSlot_ = -1;
+  bool reserved_ = false;  // the target's name is held by an empty file of ours
+  bool fillingReservation_ = false;
   bool durable_ = false;
   bool published_ = false;
   std::vector<uint8_t> buffer_;
@@ -68,13 +90,22 @@ class FileWriter final : public ByteSink {
   friend void syncFileSystems(std::span<FileWriter* const> writers);
 };
 
-// Makes the content of every given writer durable with one sync per file
-// system; raises the file error of the first writer on a failing one.
+// Makes what the given writers have done durable: the content of those not yet
+// published, the names of those published. One syncfs() per file system where
+// that reaches the storage, else one sync per file and per folder; raises the
+// file error of the first writer on a failing one.
 void syncFileSystems(std::span<FileWriter* const> writers);
 
 // Unnamed files need Linux's O_TMPFILE and /proc; without them (or after this
-// call with false) the writer uses a hidden file of an unpredictable name that
-// is removed on failure and on SIGINT, SIGTERM, SIGHUP and SIGXFSZ.
+// call with false) the content waits in memory until publish(), which writes
+// and syncs it under a hidden name of 64 random bits and renames it into place.
+// A new name is taken by renaming without replacing, or by a hard link; where
+// the file system has neither (FAT, exFAT, most FUSE mounts) it is first
+// reserved by creating it empty and exclusively, and the complete file is
+// renamed over the reservation. On fusefat, whose renames damage larger
+// folders, the content is written into the reservation itself. Hidden files
+// and reservations are removed on failure and on SIGINT, SIGTERM, SIGHUP and
+// SIGXFSZ; only SIGKILL or a crash can leave one of them.
 void allowUnnamedFiles(bool allowed);
 
 }  // namespace zwp

@@ -9,8 +9,10 @@
 
 namespace zwp::test {
 
-TempDir::TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "zwp-test-XXXXXX").string();
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path().string()) {}
+
+TempDir::TempDir(const std::string& parent) {
+  std::string tmpl = (std::filesystem::path(parent) / "zwp-test-XXXXXX").string();
   if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
   path_ = tmpl;
 }

@@ -19,6 +19,7 @@ inline std::vector<int32_t> pixelsOf(const Picture& picture) {
 class TempDir {
  public:
   TempDir();
+  explicit TempDir(const std::string& parent);  // inside parent instead of the system's temporary folder
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
