@@ -44,32 +44,53 @@ bool describe(const Job& job, std::ostream& out, std::ostream& err) {
   }
 }
 
-// The files to convert: those named, with the picture files inside named
-// folders when the run is recursive (symlinked folders are not entered).
-std::vector<std::string> inputsOf(const Options& options) {
-  namespace fs = std::filesystem;
-  if (!options.recursive) return options.files;
-  std::vector<std::string> extensions(pictureExtensions().begin(), pictureExtensions().end());
-  extensions.push_back("zwp");
-  std::vector<std::string> inputs;
+namespace fs = std::filesystem;
+
+// The files to convert and the folders that could not be read (in German).
+struct Inputs {
+  std::vector<std::string> files;
+  std::vector<std::pair<std::string, std::string>> unreadable;
+};
+
+bool isPictureName(const fs::path& path) {
+  std::string ext = path.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext.size() < 2) return false;
+  const auto& known = pictureExtensions();
+  return ext == ".zwp" || std::find(known.begin(), known.end(), ext.substr(1)) != known.end();
+}
+
+// Adds the picture files in a folder and all its subfolders; linked folders
+// are not entered. A folder that cannot be read or walked to its end is noted
+// and the walk goes on with the rest.
+void collect(const fs::path& folder, Inputs& inputs) {
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code entryError;
+    if (it->symlink_status(entryError).type() == fs::file_type::directory) {
+      collect(it->path(), inputs);
+    } else if (isPictureName(it->path()) && it->is_regular_file(entryError)) {
+      inputs.files.push_back(it->path().string());
+    }
+  }
+  if (ec) inputs.unreadable.emplace_back(folder.string(), fileError(ec.value(), folder.string(), FileAccess::Read).description());
+}
+
+// The files named, with the picture files inside named folders when the run
+// is recursive.
+Inputs inputsOf(const Options& options) {
+  if (!options.recursive) return {options.files, {}};
+  Inputs inputs;
   for (const std::string& named : options.files) {
     std::error_code ec;
     if (!fs::is_directory(named, ec)) {
-      inputs.push_back(named);
+      inputs.files.push_back(named);
       continue;
     }
-    std::vector<std::string> found;
-    for (auto it = fs::recursive_directory_iterator(named, fs::directory_options::skip_permission_denied, ec);
-         it != fs::recursive_directory_iterator(); it.increment(ec)) {
-      std::string ext = it->path().extension().string();
-      if (ext.empty() || !it->is_regular_file(ec)) continue;
-      for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (std::find(extensions.begin(), extensions.end(), ext.substr(1)) != extensions.end()) {
-        found.push_back(it->path().string());
-      }
-    }
-    std::sort(found.begin(), found.end());
-    inputs.insert(inputs.end(), found.begin(), found.end());
+    const size_t first = inputs.files.size();
+    collect(named, inputs);
+    std::sort(inputs.files.begin() + static_cast<std::ptrdiff_t>(first), inputs.files.end());
   }
   return inputs;
 }
@@ -77,11 +98,13 @@ std::vector<std::string> inputsOf(const Options& options) {
 }  // namespace
 
 int run(const Options& options, std::ostream& out, std::ostream& err, bool progress) {
+  const Inputs inputs = inputsOf(options);
+  size_t failed = 0;
+  for (const auto& [folder, why] : inputs.unreadable) failed += !fail(err, folder, why);
   const std::vector<Job> jobs =
-      planBatch(inputsOf(options), options.outputDir, options.target, options.fromEmblem, options.force);
+      planBatch(inputs.files, options.outputDir, options.target, options.fromEmblem, options.force);
   const size_t total = jobs.size();
   const bool showProgress = progress && total > kProgressFrom;
-  size_t failed = 0;
   if (options.info) {
     for (const Job& job : jobs) {
       if (!describe(job, out, err)) ++failed;

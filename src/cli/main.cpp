@@ -1,12 +1,16 @@
 // zwpconv: batch conversion between BMP files and Zorbel emblems.
 #include <unistd.h>
 
+#include <csignal>
 #include <iostream>
 
 #include "cli/batch.h"
 #include "imageio/image_support.h"
 
 int main(int argc, char** argv) {
+  // The lines printed are a log: a reader that goes away (| head) must not
+  // stop the batch. The lost output is reported at the end, and exit is 1.
+  std::signal(SIGPIPE, SIG_IGN);
   std::ios::sync_with_stdio(false);
   const std::vector<std::string> args(argv + 1, argv + argc);
   const zwp::ImageSupport images;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "cli/folder_names.h"
 #include "convert/pipeline.h"
 
 namespace zwp::cli {
@@ -23,7 +24,8 @@ std::string outputOf(const std::string& input, const std::string& outputDir, Tar
 }
 
 // Where a file is or would be: its folder with every link and every "." and
-// ".." resolved, and its name. Folders are resolved once each.
+// ".." resolved, and its name as that folder compares names. Folders are
+// resolved once each.
 class Places {
  public:
   std::string of(const std::string& path) {
@@ -36,11 +38,12 @@ class Places {
       fs::path resolved = fs::weakly_canonical(absolute, ec);
       it->second = (ec ? absolute.lexically_normal() : resolved).string();
     }
-    return (fs::path(it->second) / p.filename()).string();
+    return names_.keyOf(it->second, p.filename().string());
   }
 
  private:
   std::unordered_map<std::string, std::string> folders_;
+  FolderNames names_;
 };
 
 // The file a path leads to, links followed.

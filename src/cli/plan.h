@@ -22,7 +22,8 @@ struct Job {
 // (or fromEmblem says so) and becomes a BMP by default; any other picture
 // becomes an emblem. Without force an existing output is skipped; with force
 // it is replaced, unless it is one of the batch's inputs (the same file by
-// device and inode, or the same path) or the output of an earlier job.
+// device and inode, or the same path) or the output of an earlier job. Paths
+// are compared as their folders compare names, case-folding folders too.
 std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::string& outputDir, Target forced,
                            bool fromEmblem, bool force);
 
