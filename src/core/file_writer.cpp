@@ -364,7 +364,10 @@ void FileWriter::publishUnnamed() {
 // rarely offered, a new name is reserved first, so that the loser of a race
 // for it stops before it has made any file.
 void FileWriter::publishNamed() {
-  if (ifExists_ == IfExists::Keep && onFuse_) reserveName();
+  if (onFuse_ && ifExists_ == IfExists::Keep) reserveName();
+  // A file that is new although it may replace one is reserved the same way
+  // where that spares a rename (fusefat); if one appeared meanwhile, it is replaced.
+  if (onFuse_ && ifExists_ == IfExists::Replace && !keepMode_ && renamesFailOn(device_)) reserveName(false);
   if (reserved_ && renamesFailOn(device_)) return fillReservation();
   createTemp();
   int error = 0;
@@ -441,13 +444,14 @@ void FileWriter::claimName() {
 
 // Takes the name by creating it empty and exclusively: from here on no other
 // program can create it, and the complete file replaces the empty one.
-void FileWriter::reserveName() {
+void FileWriter::reserveName(bool mustSucceed) {
   reservationSlot_ = rememberPending(dirFd_, name_, true);
   const int fd = ::openat(dirFd_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     const int e = errno;
     forgetPending(reservationSlot_);  // the name is not ours to remove
-    fail(e);
+    if (mustSucceed || e != EEXIST) fail(e);
+    return;
   }
   reserved_ = true;
   ::close(fd);

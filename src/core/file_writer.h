@@ -56,7 +56,7 @@ class FileWriter final : public ByteSink {
   void publishNamed();
   void createTemp();
   void claimName();
-  void reserveName();
+  void reserveName(bool mustSucceed = true);
   void fillReservation();
   void done();
   void keepOwner();

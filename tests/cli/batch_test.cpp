@@ -8,6 +8,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <cstdlib>
 
@@ -214,6 +215,24 @@ TEST(Zwpconv, TwoRunsNeverBothCreateTheSameFile) {
     ASSERT_EQ(statusOne + statusTwo, 1) << "round " << round;
     EXPECT_EQ(test::readBytes(out + "/x.zwp").size(), 280u + (statusOne == 0 ? 8 : 12));
   }
+}
+
+// A folder that cannot be read is named and the rest converted. Root reads
+// every folder, so as root the run is made as nobody.
+TEST(Zwpconv, RecursiveRunsNameEveryFolderTheyCannotRead) {
+  TempDir d;
+  for (const char* folder : {"tree/open", "tree/closed", "shut"}) std::filesystem::create_directories(d.file(folder));
+  for (const char* name : {"tree/a.bmp", "tree/open/b.bmp", "tree/closed/c.bmp"}) test::writeBytes(d.file(name), smallBmp());
+  for (const char* folder : {"", "tree", "tree/open"}) ::chmod(d.file(folder).c_str(), 0777);
+  for (const char* folder : {"tree/closed", "shut"}) ::chmod(d.file(folder).c_str(), 0);
+  const std::string asNobody = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  const std::string command = asNobody + ZWPCONV + " -r " + d.file("tree") + " " + d.file("shut") + " 2>" + d.file("err.txt");
+  const int status = std::system(command.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  const auto said = test::readBytes(d.file("err.txt"));
+  const std::string err(said.begin(), said.end());
+  for (const char* folder : {"tree/closed: ", "shut: "}) EXPECT_NE(err.find(d.file(folder)), std::string::npos) << err;
+  EXPECT_TRUE(std::filesystem::exists(d.file("tree/a.zwp")) && std::filesystem::exists(d.file("tree/open/b.zwp")));
 }
 
 // The picture is checked and decoded from one reading of the file, so a file
