@@ -25,7 +25,7 @@ class OnDisk : public ::testing::TestWithParam<Disk> {
   void SetUp() override {
     disk_ = std::make_unique<test::DiskMount>(GetParam(), GetParam() == Disk::Bindfs);
     if (!disk_->ready()) GTEST_SKIP() << disk_->why();
-    dir_ = std::make_unique<test::TempDir>(disk_->root());
+    dir_ = std::make_unique<test::TempDir>(disk_->root(), GetParam() != Disk::Fat);
   }
   void TearDown() override { dir_.reset(); }
   std::string file(const std::string& name) const { return dir_->file(name); }

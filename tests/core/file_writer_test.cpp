@@ -51,6 +51,7 @@ class FileWriterTest : public ::testing::TestWithParam<Place> {
   void TearDown() override { allowUnnamedFiles(true); }
   const std::string& root() const { return disk_->root(); }
   bool fat() const { return test::isFat(GetParam().disk); }
+  bool tidy() const { return GetParam().disk != Disk::Fat; }
 
  private:
   std::unique_ptr<test::DiskMount> disk_;
@@ -63,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Disks, FileWriterTest,
                          });
 
 TEST_P(FileWriterTest, NothingNamedAppearsUntilCommitAndFailuresLeaveNothing) {
-  TempDir dir(root());
+  TempDir dir(root(), tidy());
   const std::string target = dir.file("out.zwp");
   writeBytes(target, std::vector<uint8_t>(100, 7));
   {
@@ -88,7 +89,7 @@ TEST_P(FileWriterTest, NothingNamedAppearsUntilCommitAndFailuresLeaveNothing) {
 }
 
 TEST_P(FileWriterTest, BadTargetsFailWithClearNumbers) {
-  TempDir dir(root());
+  TempDir dir(root(), tidy());
   std::filesystem::create_directory(dir.file("adir"));
   writeBytes(dir.file("afile"), {1});
   const struct {
@@ -109,7 +110,7 @@ TEST_P(FileWriterTest, BadTargetsFailWithClearNumbers) {
 }
 
 TEST_P(FileWriterTest, CreatingNeverReplacesAFileThatAppearedMeanwhile) {
-  TempDir dir(root());
+  TempDir dir(root(), tidy());
   const std::string target = dir.file("race.zwp");
   FileWriter w(target, IfExists::Keep);
   put(w, {1, 2, 3});
@@ -120,7 +121,7 @@ TEST_P(FileWriterTest, CreatingNeverReplacesAFileThatAppearedMeanwhile) {
 }
 
 TEST_P(FileWriterTest, ExclusiveCreateUnderARealRace) {
-  TempDir dir(root());
+  TempDir dir(root(), tidy());
   const int rounds = GetParam().disk == Disk::Local ? 200 : 40;
   for (int round = 0; round < rounds; ++round) {
     const std::string target = dir.file("r" + std::to_string(round) + ".zwp");
@@ -149,7 +150,7 @@ TEST_P(FileWriterTest, ExclusiveCreateUnderARealRace) {
 
 TEST_P(FileWriterTest, PermissionsNeverLoosenAndLoseSetIdBits) {
   if (fat()) GTEST_SKIP() << "FAT keeps no permission bits";
-  TempDir dir(root());
+  TempDir dir(root(), tidy());
   const mode_t oldUmask = ::umask(022);
   struct Case {
     const char* name;
@@ -185,7 +186,7 @@ TEST_P(FileWriterTest, PermissionsNeverLoosenAndLoseSetIdBits) {
 // Root replacing another user's file must not take it away from its owner.
 TEST_P(FileWriterTest, AReplacedFileKeepsItsOwnerAndGroup) {
   if (fat() || ::geteuid() != 0) GTEST_SKIP() << "needs root and a disk that keeps owners";
-  TempDir dir(root());
+  TempDir dir(root(), tidy());
   const std::string target = dir.file("theirs.zwp");
   writeBytes(target, {0});
   ASSERT_EQ(::chown(target.c_str(), 4321, 4322), 0);
@@ -201,7 +202,7 @@ TEST_P(FileWriterTest, AReplacedFileKeepsItsOwnerAndGroup) {
 
 TEST_P(FileWriterTest, ASymlinkAtTheTargetIsReplacedAndItsTargetKept) {
   if (fat()) GTEST_SKIP() << "FAT has no symbolic links";
-  TempDir dir(root());
+  TempDir dir(root(), tidy());
   writeBytes(dir.file("real.zwp"), {4, 2});
   ASSERT_EQ(::chmod(dir.file("real.zwp").c_str(), 04755), 0);
   std::filesystem::create_symlink(dir.file("real.zwp"), dir.file("link.zwp"));
@@ -220,7 +221,7 @@ TEST_P(FileWriterTest, ASymlinkAtTheTargetIsReplacedAndItsTargetKept) {
 TEST_P(FileWriterTest, AWriterStoppedMidFileLeavesNothing) {
   // SIGKILL too: until it is published, the file has no name or is still in memory.
   for (const int stop : {SIGTERM, SIGINT, SIGXFSZ, SIGKILL}) {
-    TempDir dir(root());
+    TempDir dir(root(), tidy());
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();

@@ -11,13 +11,14 @@ namespace zwp::test {
 
 TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path().string()) {}
 
-TempDir::TempDir(const std::string& parent) {
+TempDir::TempDir(const std::string& parent, bool tidy) : tidy_(tidy) {
   std::string tmpl = (std::filesystem::path(parent) / "zwp-test-XXXXXX").string();
   if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
   path_ = tmpl;
 }
 
 TempDir::~TempDir() {
+  if (!tidy_) return;
   std::error_code ec;
   // Tests may have taken permissions away; give them back so everything goes.
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);

@@ -19,7 +19,9 @@ inline std::vector<int32_t> pixelsOf(const Picture& picture) {
 class TempDir {
  public:
   TempDir();
-  explicit TempDir(const std::string& parent);  // inside parent instead of the system's temporary folder
+  // Inside parent instead of the system's temporary folder; without tidy, its
+  // files stay (fusefat can hang removing them; its disk is thrown away whole).
+  explicit TempDir(const std::string& parent, bool tidy = true);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -32,6 +34,7 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+  bool tidy_ = true;
 };
 
 std::vector<uint8_t> readBytes(const std::string& path);
