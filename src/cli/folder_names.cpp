@@ -7,7 +7,9 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
-#include <QString>
+#include <locale.h>
+#include <wctype.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -83,17 +85,58 @@ Answer byEntries(const std::string& folder) {
   return Answer::Unknown;
 }
 
+// The UTF-8 character at i as a code point, advancing i; an invalid
+// sequence gives no value.
+std::optional<char32_t> nextCodePoint(const std::string& text, size_t& i) {
+  const auto byte = [&](size_t at) { return static_cast<unsigned char>(text[at]); };
+  const unsigned char lead = byte(i);
+  const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+  if (length == 0 || i + length > text.size()) return std::nullopt;
+  char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return std::nullopt;
+    c = (c << 6) | (byte(i + k) & 0x3F);
+  }
+  i += length;
+  return c;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 }  // namespace
 
 std::string foldedName(const std::string& name) {
-  const QString text = QString::fromUtf8(name);
-  if (text.toUtf8().toStdString() != name) {
-    // Not UTF-8: only the ASCII letters are known to fold.
-    std::string lower = name;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
+  // Unicode's lower case, whatever locale the user runs in.
+  static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  std::string folded;
+  for (size_t i = 0; i < name.size();) {
+    const auto c = nextCodePoint(name, i);
+    if (!c) {
+      // Not UTF-8: only the ASCII letters are known to fold.
+      folded += static_cast<char>(std::tolower(static_cast<unsigned char>(name[i++])));
+    } else if (*c < 0x80 || !unicode) {
+      folded += static_cast<char>(std::tolower(static_cast<int>(*c)));
+    } else {
+      appendUtf8(folded, static_cast<char32_t>(::towlower_l(static_cast<wint_t>(*c), unicode)));
+    }
   }
-  return text.normalized(QString::NormalizationForm_C).toCaseFolded().toUtf8().toStdString();
+  return folded;
 }
 
 bool FolderNames::foldsCase(const std::string& folder) {

@@ -20,7 +20,8 @@ class FolderNames {
   std::unordered_map<std::string, bool> folds_;
 };
 
-// The name with its letters folded to one case and its accents composed.
+// The name with its letters in lower case, by Unicode's rules (ASCII alone
+// where it is not UTF-8).
 std::string foldedName(const std::string& name);
 
 }  // namespace zwp::cli

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli/batch.h"
+#include "cli/folder_names.h"
 #include "codec/emblem_file.h"
 #include "support/bmp_builder.h"
 #include "support/test_files.h"
@@ -123,6 +124,13 @@ TEST(BatchPlan, OutputsGoBesideTheInputOrIntoTheFolderWithTheOtherExtension) {
   const auto png = cli::planBatch({"w.dat"}, "", cli::Target::Png, true, false);
   EXPECT_TRUE(png[0].emblemInput);
   EXPECT_EQ(png[0].output, "w.png");
+}
+
+// Names as a case-folding folder compares them, whatever the user's locale.
+TEST(FolderNames, FoldLettersOfEveryAlphabet) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"K.ZWP", "k.zwp"}, {"WAPPEN-ÄÖÜ.zwp", "wappen-äöü.zwp"}, {"ΣΗΜΑ", "σημα"}, {"K\xd6NIG.bmp", "k\xd6nig.bmp"}};
+  for (const auto& [name, folded] : cases) EXPECT_EQ(cli::foldedName(name), folded) << name;
 }
 
 }  // namespace
