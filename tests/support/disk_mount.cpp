@@ -1,33 +1,20 @@
 #include "support/disk_mount.h"
 
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace zwp::test {
 
 namespace {
 
-bool succeeds(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-bool have(const char* program) { return succeeds(std::string("command -v ") + program); }
-
-std::string outputOf(const std::string& command) {
-  std::string text;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, p)) text += buffer;
-    ::pclose(p);
-  }
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
+bool succeeds(const std::string& command) {
+  return std::system(("bash -c '" + command + "' >/dev/null 2>&1").c_str()) == 0;
 }
 
 bool isMountPoint(const std::string& path) {
@@ -59,68 +46,45 @@ DiskMount::DiskMount(Disk disk, bool traceSyncs) {
   if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0) {
     why_ = "FUSE mounts need root and /dev/fuse";
   } else if (!mount(disk, traceSyncs) && why_.empty()) {
-    why_ = std::string("mounting ") + nameOf(disk) + " failed";
+    why_ = std::string("mounting ") + nameOf(disk) + " failed (exFAT needs a loop device)";
   }
 }
 
 bool DiskMount::mount(Disk disk, bool traceSyncs) {
-  const std::string image = base_.file("disk.img");
-  auto need = [&](std::initializer_list<const char*> programs) {
-    for (const char* p : programs) {
-      if (!have(p)) why_ = std::string(p) + " is not installed (scripts/deps installs it)";
-    }
-    return why_.empty();
+  const std::string image = base_.file("disk.img"), source = base_.file("source");
+  trace_ = base_.file("syncs.log");
+  std::filesystem::create_directory(source);
+  struct Way {
+    const char* tools;
+    std::string command;
   };
-  switch (disk) {
-    case Disk::Local: return true;
-    case Disk::Fat:
-      if (!need({"fusefat", "mkfs.vfat"})) return false;
-      mounted_ = succeeds("truncate -s 32M " + image + " && mkfs.vfat " + image) &&
-                 succeeds("fusefat -o rw+ " + image + " " + root_);
-      break;
-    case Disk::Exfat: {
-      if (!need({"mount.exfat-fuse", "mkfs.exfat", "losetup"})) return false;
-      if (!succeeds("truncate -s 32M " + image + " && mkfs.exfat " + image)) return false;
-      const std::string loop = outputOf("losetup -f --show " + image + " 2>/dev/null");
-      if (loop.empty()) {
-        why_ = "exfat-fuse needs a loop device, and none could be set up";
-        return false;
-      }
-      mounted_ = succeeds("mount.exfat-fuse " + loop + " " + root_);
-      succeeds("losetup -d " + loop);  // the device goes away by itself once the disk is unmounted
-      break;
-    }
-    case Disk::Bindfs: {
-      if (!need({"bindfs"})) return false;
-      const std::string source = base_.file("source");
-      std::filesystem::create_directory(source);
-      if (!traceSyncs) {
-        mounted_ = succeeds("bindfs " + source + " " + root_);
-        break;
-      }
-      if (!need({"strace"})) return false;
-      trace_ = base_.file("syncs.log");
-      tracer_ = ::fork();
-      if (tracer_ == 0) {
-        ::execlp("strace", "strace", "-f", "-qq", "-e", "trace=fsync,fdatasync", "-o", trace_.c_str(), "bindfs", "-f",
-                 source.c_str(), root_.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-      }
-      for (int i = 0; i < 100 && !isMountPoint(root_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      mounted_ = isMountPoint(root_);
-      break;
+  const Way ways[] = {
+      {"", ""},
+      {"fusefat mkfs.vfat", "truncate -s 32M " + image + " && mkfs.vfat " + image + " && fusefat -o rw+ " + image + " " + root_},
+      // exfat-fuse wants a block device; the loop device goes once the disk is unmounted
+      {"mount.exfat-fuse mkfs.exfat losetup", "truncate -s 32M " + image + " && mkfs.exfat " + image +
+                                                  " && L=$(losetup -f --show " + image + ") && mount.exfat-fuse $L " +
+                                                  root_ + "; losetup -d $L"},
+      {traceSyncs ? "bindfs strace" : "bindfs",
+       (traceSyncs ? "strace -f -qq -e trace=fsync,fdatasync -o " + trace_ + " " : std::string()) + "bindfs " + source +
+           " " + root_ + " &"}};
+  const Way& way = ways[static_cast<int>(disk)];
+  std::istringstream tools(way.tools);
+  for (std::string tool; tools >> tool;) {
+    if (!succeeds("command -v " + tool)) {
+      why_ = tool + " is not installed (scripts/deps installs it)";
+      return false;
     }
   }
+  succeeds(way.command);
+  for (int i = 0; i < 100 && !isMountPoint(root_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  mounted_ = isMountPoint(root_);
   return mounted_;
 }
 
 DiskMount::~DiskMount() {
-  if (mounted_) {
-    for (int i = 0; i < 50 && !succeeds("umount " + root_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  if (tracer_ > 0) {
-    if (!mounted_) ::kill(tracer_, SIGTERM);
-    ::waitpid(tracer_, nullptr, 0);
+  for (int i = 0; mounted_ && i < 50 && !succeeds("umount " + root_); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
 }
 

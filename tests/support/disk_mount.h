@@ -39,7 +39,6 @@ class DiskMount {
   TempDir base_;
   std::string root_;
   std::string trace_;
-  pid_t tracer_ = -1;
   bool mounted_ = false;
   std::string why_;
 };
