@@ -92,7 +92,7 @@ std::optional<char32_t> nextCodePoint(const std::string& text, size_t& i) {
   const unsigned char lead = byte(i);
   const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
   if (length == 0 || i + length > text.size()) return std::nullopt;
-  char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+  char32_t c = static_cast<char32_t>(length == 1 ? lead : lead & (0xFF >> (length + 1)));
   for (size_t k = 1; k < length; ++k) {
     if ((byte(i + k) & 0xC0) != 0x80) return std::nullopt;
     c = (c << 6) | (byte(i + k) & 0x3F);
