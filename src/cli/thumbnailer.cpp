@@ -1,7 +1,8 @@
 // zwp-thumbnailer SIZE INPUT OUTPUT: the thumbnail of an emblem for file
 // managers that follow the freedesktop.org Thumbnail Managing Standard. It writes a
 // PNG whose longer side is at most SIZE; emblems are pixel art, so a small one
-// is enlarged by a whole factor with sharp pixels, never blurred.
+// is enlarged by a whole factor with sharp pixels, never blurred. The output
+// file is written in place when the caller made it already.
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -27,9 +28,9 @@ int main(int argc, char** argv) {
     const std::vector<uint8_t> bytes = zwp::readPictureBytes(argv[2], true);
     const zwp::Picture emblem = zwp::readPicture({bytes, argv[2], true}, options);
     const std::vector<uint8_t> png = zwp::encodePicture(zwp::thumbnailOf(emblem, size), zwp::Target::Png);
-    zwp::FileWriter out(argv[3], zwp::IfExists::Replace);
-    out.write(png.data(), png.size());
-    out.commit();
+    // The output belongs to the caller, who may read it through its own
+    // descriptor (tumbler does): it is filled, not replaced.
+    zwp::fillFile(argv[3], png);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zwp-thumbnailer: %s: %s\n", argv[2], e.what());
     return 1;

@@ -480,6 +480,23 @@ void FileWriter::commit() {
   if (::fsync(dirFd_) != 0 && errno != EINVAL) fail(errno);
 }
 
+void fillFile(const std::string& path, std::span<const uint8_t> bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) {
+    FileWriter made(path, IfExists::Keep);
+    made.write(bytes.data(), bytes.size());
+    return made.commit();
+  }
+  if (fd < 0) throw fileError(errno, path, FileAccess::Write);
+  struct stat st {};
+  int error = ::fstat(fd, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? EISDIR : 0;
+  if (error == 0 && ::ftruncate(fd, 0) != 0) error = errno;
+  if (error == 0) writeAll(fd, bytes.data(), bytes.size(), error);
+  if (error != 0 && S_ISREG(st.st_mode)) (void)!::ftruncate(fd, 0);
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) throw fileError(error, path, FileAccess::Write);
+}
+
 void syncFileSystems(std::span<FileWriter* const> writers) {
   std::vector<std::pair<dev_t, ino_t>> done;  // file systems by device, folders by device and inode
   auto first = [&](std::pair<dev_t, ino_t> key) {

@@ -90,6 +90,12 @@ class FileWriter final : public ByteSink {
   friend void syncFileSystems(std::span<FileWriter* const> writers);
 };
 
+// Fills a file the caller made and may hold open (a thumbnailer's output) with
+// the bytes, in place, so that the caller's descriptor sees them. A file that
+// is not there yet is made as FileWriter makes one. On failure an existing
+// file is left empty and the error raised.
+void fillFile(const std::string& path, std::span<const uint8_t> bytes);
+
 // Makes what the given writers have done durable: the content of those not yet
 // published, the names of those published. One syncfs() per file system where
 // that reaches the storage, else one sync per file and per folder; raises the

@@ -2,7 +2,9 @@
 // zwpconv, zwpconv --info, the window's open, and for emblems the Qt plugin
 // and the thumbnailer. Every door must give the same picture or the same
 // refusal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QImageReader>
@@ -81,10 +83,18 @@ Seen byPlugin(const std::string& input) {
   return {p, ""};
 }
 
+// As tumbler calls it: the output file exists, and the caller reads it through
+// the descriptor it holds.
 Seen byThumbnailer(const std::string& input, const test::TempDir& out, int32_t side) {
   const std::string png = out.file("thumb.png");
+  const int held = ::open(png.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
   const std::string command = std::string(ZWP_THUMBNAILER) + " " + std::to_string(side) + " '" + input + "' '" + png + "' 2>/dev/null";
-  if (std::system(command.c_str()) != 0) return {std::nullopt, "thumbnailer failed"};
+  const bool done = std::system(command.c_str()) == 0;
+  std::vector<uint8_t> seen(1 << 20);
+  seen.resize(static_cast<size_t>(std::max<ssize_t>(0, ::pread(held, seen.data(), seen.size(), 0))));
+  ::close(held);
+  if (!done) return {std::nullopt, "thumbnailer failed"};
+  EXPECT_EQ(seen, test::readBytes(png)) << "the caller's descriptor sees the thumbnail";
   return {readBack(png, false), ""};
 }
 
