@@ -22,6 +22,17 @@ namespace zwp::ui {
 namespace {
 
 // The local file a drag carries, if it carries exactly one kind of thing we take.
+// Folders of the system, writable only for root: never a place to start in,
+// even when the program is installed there.
+bool isSystemFolder(const QString& path) {
+  const QString canonical = QFileInfo(path).canonicalFilePath();
+  for (const char* root : {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32", "/etc", "/opt", "/boot"}) {
+    const QString r = QString::fromLatin1(root);
+    if (canonical == r || canonical.startsWith(r + QLatin1Char('/'))) return true;
+  }
+  return false;
+}
+
 QString droppedFile(const QMimeData* data) {
   if (!data || !data->hasUrls() || data->urls().isEmpty()) return {};
   const QUrl url = data->urls().first();
@@ -35,7 +46,7 @@ QString Form1::startDirectory() const {
     if (!chosen.isEmpty() && QFileInfo(chosen).isDir()) return chosen;
   }
   const QFileInfo program(platform_.programDir);
-  if (program.isDir() && program.isWritable()) return platform_.programDir;
+  if (program.isDir() && program.isWritable() && !isSystemFolder(platform_.programDir)) return platform_.programDir;
   return QDir::homePath();
 }
 

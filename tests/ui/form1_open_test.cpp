@@ -124,6 +124,8 @@ TEST(StartFolder, ProgramFolderWhenWritableElseHomeUnlessAZorbelFolderWasChosen)
   const Harness unwritable({}, true, {}, installed, settings);
   EXPECT_EQ(unwritable.form->Dirverzeichnis->path(), QDir::homePath());
   EXPECT_EQ(unwritable.form->startDirectory(), QDir::homePath());
+  EXPECT_EQ(Harness({}, true, {}, QStringLiteral("/usr/bin"), settings).form->startDirectory(), QDir::homePath())
+      << "root may write there, but it is no place to start in";
 
   // Choosing a Zorbel folder is remembered by the next start, and the save dialog opens there.
   Harness chooser({}, true, [&](const QString&) { return zorbel; }, installed, settings);
