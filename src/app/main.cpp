@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 
 #include "core/version.h"
 #include "imageio/image_support.h"
@@ -48,17 +49,61 @@ Arguments parse(const QStringList& arguments) {
   return a;
 }
 
+// The arguments without Qt's own options (-platform xcb, -stylesheet=a.qss,
+// -reverse …), which QApplication takes out itself once it exists.
+QStringList withoutQtOptions(const QStringList& arguments) {
+  static const QStringList withValue = {
+      QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+      QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+      QStringLiteral("qwindowtitle"), QStringLiteral("style"), QStringLiteral("stylesheet"), QStringLiteral("session"),
+      QStringLiteral("display"), QStringLiteral("geometry"), QStringLiteral("name"), QStringLiteral("title")};
+  static const QStringList alone = {QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+                                    QStringLiteral("dograb"), QStringLiteral("sync")};
+  QStringList ours;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (a == QLatin1String("--")) {
+      ours += arguments.mid(i);
+      break;
+    }
+    QString name = a.startsWith(QLatin1String("--")) ? a.mid(2) : a.startsWith(QLatin1Char('-')) ? a.mid(1) : QString();
+    const bool joined = name.contains(QLatin1Char('='));
+    name = name.section(QLatin1Char('='), 0, 0);
+    if (i > 0 && withValue.contains(name)) {
+      if (!joined) ++i;
+    } else if (i == 0 || !alone.contains(name)) {
+      ours << a;
+    }
+  }
+  return ours;
+}
+
+// Without a display, Qt's platform plugin ends the program with a fatal
+// message (and a core dump); the user gets a sentence and exit status 1.
+void noDisplay(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type != QtFatalMsg) return (void)std::fprintf(stderr, "%s\n", qPrintable(message));
+  std::fprintf(stderr, "zwp-konverter: Das Fenster kann nicht geöffnet werden, es gibt keine grafische Anzeige.\n(%s)\n",
+               qPrintable(message.section(QLatin1Char('\n'), 0, 0)));
+  std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QStringList raw;
   for (int i = 0; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
   // Before the application exists: no display is needed to answer these.
-  const Arguments early = parse(raw);
+  const Arguments early = parse(withoutQtOptions(raw));
   if (early.help) return std::printf("%s", kHelp) < 0 ? 1 : 0;
   if (early.version) return std::printf("zwp-konverter %s\n", zwp::kVersion) < 0 ? 1 : 0;
+  if (!early.ok) {
+    std::fprintf(stderr, "zwp-konverter: falscher Aufruf\n%s", kHelp);
+    return 2;
+  }
 
+  const QtMessageHandler qtOwn = qInstallMessageHandler(noDisplay);
   QApplication app(argc, argv);
+  qInstallMessageHandler(qtOwn);
   const zwp::ImageSupport images;
   // Qt has taken its own options out by now; whatever is left must be ours.
   const Arguments args = parse(QApplication::arguments());

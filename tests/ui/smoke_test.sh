@@ -4,6 +4,16 @@
 # Usage: smoke_test.sh PROGRAM   (runs itself under xvfb-run when no display is set)
 set -u
 program=$1
+desktop=$(dirname "$0")/../../packaging/de.zwp_konverter.ZwpKonverter.desktop
+# The command line is answered as the man page says, display or not.
+expect() {  # STATUS TEXT COMMAND...: exit status and a text in its output
+  local want=$1 text=$2; shift 2
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$@" 2>&1); status=$?
+  if [ $status -ne "$want" ] || [[ $out != *"$text"* ]]; then echo "$*: status $status, said: $out"; exit 1; fi
+}
+expect 1 "keine grafische Anzeige" "$program"
+expect 2 "falscher Aufruf" "$program" a b
+expect 0 "zwp-konverter " "$program" -stylesheet none.qss -reverse --version
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
 fi
@@ -13,6 +23,12 @@ trap 'kill $pid 2>/dev/null' EXIT
 win=$(timeout 20 xdotool search --sync --onlyvisible --name '^Form1$' | head -n 1)
 if [ -z "$win" ]; then
   echo "no window titled Form1 appeared"
+  exit 1
+fi
+# Docks tie the window to its menu entry by its class.
+class=$(grep '^StartupWMClass=' "$desktop" | cut -d= -f2)
+if ! xprop -id "$win" WM_CLASS | grep -q "\"$class\""; then
+  echo "WM_CLASS $(xprop -id "$win" WM_CLASS) does not match StartupWMClass=$class"
   exit 1
 fi
 # Every wait is bounded: a window that never takes the focus fails the test.
