@@ -25,6 +25,12 @@ if [ -n "$desktop" ]; then
 fi
 for page in zwpconv zwp-thumbnailer; do check test -s "$prefix/share/man/man1/$page.1.gz"; done
 check test -f "$prefix/share/bash-completion/completions/zwpconv"
+# Completion keeps a name with a space whole.
+completes_whole() {
+  (cd "$prefix" && : >"my pic.bmp" && source share/bash-completion/completions/zwpconv &&
+    COMP_WORDS=(zwpconv my) COMP_CWORD=1 && _zwpconv && [ "${#COMPREPLY[@]}" = 1 ] && [ "${COMPREPLY[0]}" = "my pic.bmp" ])
+}
+check completes_whole
 
 # The thumbnailer's Exec line, with its %s %i %o filled in as a file manager does.
 entry=$prefix/share/thumbnailers/zwp-konverter.thumbnailer
