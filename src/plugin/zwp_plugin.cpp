@@ -51,7 +51,14 @@ bool EmblemHandler::read(QImage* image) {
   if (!header) return false;
   // The picture is sized by the header, within our bounds and Qt's allocation limit, before reading on.
   QImage out;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
   if (!allocateImage(QSize(header->Width, header->Height), QImage::Format_RGB32, &out)) return false;
+#else
+  // Qt 5 has no allocation limit: our own bounds decide.
+  if (!pictureSizeUsable(header->Width, header->Height)) return false;
+  out = QImage(header->Width, header->Height, QImage::Format_RGB32);
+  if (out.isNull()) return false;
+#endif
   const QByteArray bytes = device()->read(lengthOf(*header));
   Emblem emblem;
   try {
