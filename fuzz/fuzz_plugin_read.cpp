@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 #include <QImage>
 
-#include "plugin/zwp_plugin.h"
+#include "plugins/qt/zwp_plugin.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   static QGuiApplication app(*argc, *argv);

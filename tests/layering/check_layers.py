@@ -26,10 +26,11 @@ ALLOWED = {
     "cli": FRONT_END | {"imageio", "cli"},
     "ui": FRONT_END | {"imageio", "ui"},
     "app": FRONT_END | {"imageio", "ui", "app"},
-    "plugin": BELOW_CONVERT | {"plugin"},
+    # one folder per host program: plugins/qt, plugins/pixbuf, plugins/gimp
+    "plugins": BELOW_CONVERT | {"plugins"},
     "web": FRONT_END | {"web"},
 }
-QT_ALLOWED = {"ui", "app", "imageio", "plugin"}
+QT_ALLOWED = {"ui", "app", "imageio", "plugins"}
 WIDGETS_ALLOWED = {"ui", "app"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.MULTILINE)

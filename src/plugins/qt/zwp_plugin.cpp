@@ -1,4 +1,4 @@
-#include "plugin/zwp_plugin.h"
+#include "plugins/qt/zwp_plugin.h"
 
 #include <QImage>
 #include <QSize>
