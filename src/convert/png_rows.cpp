@@ -5,15 +5,13 @@
 #include <cstring>
 
 #include "convert/orientation.h"
+#include "core/byte_file.h"
 #include "core/error.h"
 #include "core/picture.h"
 
 namespace zwp {
 
 namespace {
-
-uint32_t be32(const uint8_t* p) { return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]; }
-unsigned be16(const uint8_t* p) { return (unsigned{p[0]} << 8) | p[1]; }
 
 uint32_t crc32(const uint8_t* data, size_t length) {
   static const std::array<uint32_t, 256> table = [] {
@@ -49,7 +47,7 @@ PngRows::PngRows(std::span<const uint8_t> f) {
   }
   bool seenData = false;
   for (size_t at = 8; at + 12 <= f.size();) {
-    const size_t length = be32(&f[at]);
+    const size_t length = readBe32(&f[at]);
     const uint8_t* type = &f[at + 4];
     const uint8_t* data = &f[at + 8];
     const bool critical = (type[0] & 0x20) == 0;
@@ -57,12 +55,12 @@ PngRows::PngRows(std::span<const uint8_t> f) {
       if (critical || !seenData) throw refused(Refusal::Damaged);  // cut where libpng still reads
       break;
     }
-    const bool whole = crc32(type, length + 4) == be32(data + length);
+    const bool whole = crc32(type, length + 4) == readBe32(data + length);
     if (!whole && critical) throw refused(Refusal::Damaged);
     at += 12 + length;
     if (!whole) continue;  // a damaged ancillary chunk is passed over, as libpng does
     if (std::memcmp(type, "IHDR", 4) == 0 && length >= 13) {
-      header_ = {be32(data), be32(data + 4), 1};
+      header_ = {readBe32(data), readBe32(data + 4), 1};
       depth_ = data[8];
       colourType_ = data[9];
       interlaced_ = data[12] == 1;
@@ -79,9 +77,9 @@ PngRows::PngRows(std::span<const uint8_t> f) {
       if (colourType_ == 3) {
         for (size_t i = 0; i < std::min<size_t>(length, 256); ++i) palette_[4 * i + 3] = data[i];
       } else if (colourType_ == 0 && length >= 2) {
-        trns_[0] = static_cast<int>(be16(data));
+        trns_[0] = static_cast<int>(readBe16(data));
       } else if (colourType_ == 2 && length >= 6) {
-        for (size_t k = 0; k < 3; ++k) trns_[k] = static_cast<int>(be16(data + 2 * k));
+        for (size_t k = 0; k < 3; ++k) trns_[k] = static_cast<int>(readBe16(data + 2 * k));
       }
     } else if (std::memcmp(type, "eXIf", 4) == 0 && !seenData) {
       header_.orientation = tiffOrientation({data, length});
@@ -176,7 +174,7 @@ void PngRows::unfilter(RowSink& rows) {
 void PngRows::toRgba(const uint8_t* line, uint32_t count, uint8_t* out) const {
   // Sample s of the line, as stored (1 to 16 bits).
   auto sample = [&](size_t s) -> unsigned {
-    if (depth_ == 16) return be16(line + 2 * s);
+    if (depth_ == 16) return readBe16(line + 2 * s);
     if (depth_ == 8) return line[s];
     const size_t bit = s * static_cast<size_t>(depth_);
     return (line[bit / 8] >> (8 - depth_ - static_cast<int>(bit % 8))) & ((1u << depth_) - 1);

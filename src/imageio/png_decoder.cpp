@@ -18,7 +18,6 @@ namespace zwp {
 
 namespace {
 
-uint32_t be32(const uint8_t* p) { return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]; }
 
 // A libpng read struct and where a failure jumps to.
 struct PngReader {
@@ -91,7 +90,7 @@ bool readRows(PngReader& r, Rows& s, RowSink& rows) {
     if (s.passes == 1) png_read_row(r.png, row, nullptr);
     if (s.sixteen) {
       for (size_t i = 0; i < s.narrow.size(); ++i) {
-        const uint32_t v = (uint32_t{row[2 * i]} << 8) | row[2 * i + 1];  // big-endian in PNG
+        const uint32_t v = readBe16(row + 2 * i);
         s.narrow[i] = static_cast<uint8_t>((v * 255 + 32767) / 65535);
       }
       row = s.narrow.data();
@@ -105,11 +104,11 @@ class PngDecoder final : public Decoder {
  public:
   PictureHeader header(std::span<const uint8_t> f) const override {
     if (f.size() < 33 || std::memcmp(f.data() + 12, "IHDR", 4) != 0) throw invalidPicture("PNG-Kopf fehlt");
-    PictureHeader h{be32(&f[16]), be32(&f[20]), 1};
+    PictureHeader h{readBe32(&f[16]), readBe32(&f[20]), 1};
     if (h.width == 0 || h.height == 0) throw invalidPicture("PNG ohne Bildpunkte");
     // An eXIf chunk before the pixel data may turn the picture.
     for (size_t at = 8; at + 12 <= f.size();) {
-      const size_t length = be32(&f[at]);
+      const size_t length = readBe32(&f[at]);
       if (std::memcmp(&f[at + 4], "IDAT", 4) == 0 || length > f.size() - at - 12) break;
       if (std::memcmp(&f[at + 4], "eXIf", 4) == 0) h.orientation = tiffOrientation(f.subspan(at + 8, length));
       at += 12 + length;
