@@ -4,7 +4,6 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <locale.h>
@@ -15,6 +14,8 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+
+#include "core/file_system.h"
 
 namespace zwp::cli {
 
@@ -30,14 +31,12 @@ enum class Answer { Folds, Exact, Unknown };
 
 // What the file system type alone tells.
 Answer byFileSystem(const std::string& folder) {
-  struct statfs info {};
-  if (::statfs(folder.c_str(), &info) != 0) return Answer::Unknown;
-  switch (static_cast<unsigned long>(info.f_type)) {
-    case 0x4D44:      // vfat, msdos
-    case 0x2011BAB0:  // exfat
-    case 0x7366746E:  // ntfs3
+  switch (fileSystemAt(folder)) {
+    case FileSystem::Fat:
+    case FileSystem::Exfat:
+    case FileSystem::Ntfs3:
       return Answer::Folds;
-    case 0xEF53: {  // ext4: folding is a property of each folder
+    case FileSystem::Ext: {  // folding is a property of each folder
       const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       if (fd < 0) return Answer::Unknown;
       long flags = 0;
@@ -45,10 +44,10 @@ Answer byFileSystem(const std::string& folder) {
       ::close(fd);
       return !known ? Answer::Unknown : (flags & FS_CASEFOLD_FL) ? Answer::Folds : Answer::Exact;
     }
-    case 0x58465342:  // xfs
-    case 0x9123683E:  // btrfs
-    case 0x01021994:  // tmpfs
-    case 0x858458F6:  // ramfs
+    case FileSystem::Xfs:
+    case FileSystem::Btrfs:
+    case FileSystem::Tmpfs:
+    case FileSystem::Ramfs:
       return Answer::Exact;
     default:  // FUSE (fusefat, exfat-fuse, ntfs-3g, bindfs …), network and others: ask the folder
       return Answer::Unknown;

@@ -4,7 +4,6 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +21,7 @@
 #include <utility>
 
 #include "core/error.h"
+#include "core/file_system.h"
 
 namespace zwp {
 
@@ -35,35 +35,6 @@ bool unnamedUsable() {
   // Giving an unnamed file a name goes through /proc/self/fd.
   static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
   return procMounted && unnamedAllowed.load();
-}
-
-constexpr unsigned long kFuse = 0x65735546;
-
-unsigned long fileSystemType(int fd) {
-  struct statfs fs {};
-  return ::fstatfs(fd, &fs) == 0 ? static_cast<unsigned long>(fs.f_type) : 0;
-}
-
-// File systems whose syncfs() writes everything out to their storage. A FUSE
-// server never hears of a syncfs(), and network file systems may not either;
-// on those and on any file system not named here each file is synced alone.
-bool syncfsReachesStorage(unsigned long type) {
-  switch (type) {
-    case 0xEF53:      // ext2, ext3, ext4
-    case 0x58465342:  // xfs
-    case 0x9123683E:  // btrfs
-    case 0xF2F52010:  // f2fs
-    case 0x01021994:  // tmpfs
-    case 0x858458F6:  // ramfs
-    case 0x4D44:      // vfat, msdos
-    case 0x2011BAB0:  // exfat
-    case 0x7366746E:  // ntfs3
-    case 0x3153464A:  // jfs
-    case 0x794C7630:  // overlayfs: syncs its upper file system
-      return true;
-    default:
-      return false;
-  }
 }
 
 // A hidden name nobody can guess: 64 random bits.
@@ -209,9 +180,9 @@ FileWriter::FileWriter(const std::string& target, IfExists ifExists) : target_(t
   if (::fstat(dirFd_, &st) != 0) fail(errno);
   device_ = st.st_dev;
   dirInode_ = st.st_ino;
-  const unsigned long type = fileSystemType(dirFd_);
+  const FileSystem type = fileSystemOf(dirFd_);
   syncfsReaches_ = syncfsReachesStorage(type);
-  onFuse_ = type == kFuse;
+  onFuse_ = type == FileSystem::Fuse;
 
   // A new file gets 0666 less the umask. A replaced regular file keeps its
   // permission bits, but never set-user-id, set-group-id or sticky.
