@@ -24,4 +24,17 @@ std::vector<uint8_t> encodePicture(const Picture& picture, Target target) {
   return {};
 }
 
+std::vector<uint8_t> emblemFromRows(int32_t width, int32_t height, const RowFiller& fillRow,
+                                    const ReadOptions& options) {
+  ReadOptions emblem = options;
+  emblem.target = Target::Emblem;
+  PictureBuilder builder(width, height, 1, emblem, false);
+  std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
+  for (int32_t y = 0; y < height; ++y) {
+    fillRow(y, row.data());
+    builder.addRows(row.data(), 1, row.size(), Alpha::Straight);
+  }
+  return encodeEmblem(builder.finish());
+}
+
 }  // namespace zwp

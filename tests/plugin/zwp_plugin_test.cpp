@@ -64,6 +64,22 @@ TEST(ZwpPlugin, WritesTheSameBytesAsTheWindow) {
   EXPECT_EQ(written, bytesOf(encodeEmblem(picture)));
 }
 
+// Saving follows zwpconv's rules: transparency over white, nothing beyond 128 x 128.
+TEST(ZwpPlugin, WritesByTheConvertersRules) {
+  QImage clear(2, 1, QImage::Format_ARGB32);
+  clear.fill(qRgba(255, 0, 0, 0));
+  QByteArray written;
+  QBuffer device(&written);
+  device.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(QImageWriter(&device, "zwp").write(clear));
+  EXPECT_EQ(written, bytesOf(encodeEmblem(Picture(2, 1, 0xFFFFFF))));
+  QImage large(129, 1, QImage::Format_RGB32);
+  large.fill(Qt::blue);
+  QBuffer other;
+  other.open(QIODevice::WriteOnly);
+  EXPECT_FALSE(QImageWriter(&other, "zwp").write(large));
+}
+
 TEST(ZwpPlugin, RefusesWhatIsNoEmblemBeforeAllocating) {
   std::vector<uint8_t> shortFile = test::emblemFile(4, 4, someWords(16));
   shortFile.resize(shortFile.size() - 2);  // the length no longer matches the header

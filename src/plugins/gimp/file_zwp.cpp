@@ -6,6 +6,7 @@
 #include <libgimp/gimpui.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,17 +85,11 @@ gint32 loadImage(const char* filename) {
 void exportDrawable(gint32 drawable, const char* filename, const ExportOptions& chosen) {
   const int width = gimp_drawable_width(drawable);
   const int height = gimp_drawable_height(drawable);
-  ReadOptions options;
-  options.dither = chosen.dither;
-  options.fit = chosen.fit;
-  PictureBuilder builder(width, height, 1, options, false);
-  std::vector<uint8_t> rgba(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-  GeglBuffer* buffer = gimp_drawable_get_buffer(drawable);
-  const GeglRectangle all = {0, 0, width, height};
-  gegl_buffer_get(buffer, &all, 1.0, babl_format("R'G'B'A u8"), rgba.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
-  g_object_unref(buffer);
-  builder.addRows(rgba.data(), height, static_cast<size_t>(width) * 4, Alpha::Straight);
-  const std::vector<uint8_t> bytes = encodePicture(builder.finish(), Target::Emblem);
+  const std::unique_ptr<GeglBuffer, void (*)(gpointer)> buffer(gimp_drawable_get_buffer(drawable), g_object_unref);
+  const std::vector<uint8_t> bytes = emblemFromRows(width, height, [&](int32_t y, uint8_t* rgba) {
+    const GeglRectangle line = {0, y, width, 1};
+    gegl_buffer_get(buffer.get(), &line, 1.0, babl_format("R'G'B'A u8"), rgba, GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+  }, {.fit = chosen.fit, .dither = chosen.dither});
   FileWriter file(filename, IfExists::Replace);
   file.write(bytes.data(), bytes.size());
   file.publish();

@@ -170,21 +170,20 @@ bool encode(GdkPixbuf* pixbuf, gchar** keys, gchar** values, std::vector<uint8_t
     setError(error, GDK_PIXBUF_ERROR_UNKNOWN_TYPE, refusalText(Refusal::UnknownFormat));
     return false;
   }
+  const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
+  const size_t rowstride = static_cast<size_t>(gdk_pixbuf_get_rowstride(pixbuf));
   try {
-    PictureBuilder builder(width, height, 1, options, false);
-    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
-    const size_t rowstride = static_cast<size_t>(gdk_pixbuf_get_rowstride(pixbuf));
-    std::vector<uint8_t> row(static_cast<size_t>(width) * 4, 0xFF);
-    for (int y = 0; y < height; ++y) {
+    bytes = emblemFromRows(width, height, [&](int32_t y, uint8_t* rgba) {
       const guchar* in = pixels + static_cast<size_t>(y) * rowstride;
       if (channels == 4) {
-        builder.addRows(in, 1, rowstride, Alpha::Straight);
-        continue;
+        std::memcpy(rgba, in, static_cast<size_t>(width) * 4);
+        return;
       }
-      for (int x = 0; x < width; ++x) std::memcpy(&row[size_t(x) * 4], in + x * 3, 3);
-      builder.addRows(row.data(), 1, row.size(), Alpha::Straight);
-    }
-    bytes = encodePicture(builder.finish(), Target::Emblem);
+      for (int x = 0; x < width; ++x, rgba += 4, in += 3) {
+        std::memcpy(rgba, in, 3);
+        rgba[3] = 0xFF;
+      }
+    }, options);
   } catch (const Error& e) {
     setError(error, GDK_PIXBUF_ERROR_FAILED, e.description());
     return false;

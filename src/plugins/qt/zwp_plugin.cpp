@@ -1,10 +1,13 @@
 #include "plugins/qt/zwp_plugin.h"
 
+#include <cstring>
+
 #include <QImage>
 #include <QSize>
 #include <QVariant>
 
 #include "codec/emblem_file.h"
+#include "convert/encode.h"
 #include "convert/pipeline.h"
 #include "core/byte_file.h"
 #include "core/error.h"
@@ -74,18 +77,19 @@ bool EmblemHandler::read(QImage* image) {
   return true;
 }
 
+// Saved by the same rules as zwpconv converts: transparency over white, and
+// nothing larger than 128 x 128.
 bool EmblemHandler::write(const QImage& image) {
-  if (image.isNull() || !pictureSizeUsable(image.width(), image.height())) return false;
-  const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-  Picture picture(rgb.width(), rgb.height());
-  for (int32_t y = 0; y < picture.height(); ++y) {
-    const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-    for (int32_t& colour : picture.row(y)) {
-      colour = colourOf(qRed(*line), qGreen(*line), qBlue(*line));
-      ++line;
-    }
+  if (image.isNull()) return false;
+  const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = emblemFromRows(rgba.width(), rgba.height(), [&](int32_t y, uint8_t* row) {
+      std::memcpy(row, rgba.constScanLine(y), static_cast<size_t>(rgba.width()) * 4);
+    }, {});
+  } catch (const Error&) {
+    return false;
   }
-  const std::vector<uint8_t> bytes = encodeEmblem(picture);
   return device()->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
          static_cast<qint64>(bytes.size());
 }
