@@ -53,6 +53,7 @@ def gimp(emblem, png, runs, plugins):
     config = tempfile.mkdtemp()
     if plugins:
         with open(os.path.join(config, "gimprc"), "w") as rc:
+            # Ours comes first: GIMP takes the first plug-in of a name.
             rc.write(f'(plug-in-path "{plugins}:${{gimp_plug_in_dir}}/plug-ins")\n')
 
     def run(path, count):

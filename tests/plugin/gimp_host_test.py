@@ -15,6 +15,7 @@ work = tempfile.mkdtemp()
 config = os.path.join(work, "gimp")
 os.makedirs(config)
 with open(os.path.join(config, "gimprc"), "w") as rc:
+    # Ours comes first: GIMP takes the first plug-in of a name, so an installed one is not used.
     rc.write(f'(plug-in-path "{plugins}:${{gimp_plug_in_dir}}/plug-ins")\n')
 
 
