@@ -34,6 +34,8 @@ const files = readdirSync(folder).sort().map((name) => join(folder, name));
 console.log(`load before: ${load()}`);
 const bytes = (name) => statSync(join(site, name)).size;
 const pageJs = readdirSync(site).filter((n) => n.endsWith('.js') && n !== 'zwp.js').reduce((sum, n) => sum + bytes(n), 0);
+const siteBytes = readdirSync(site).reduce((sum, n) => sum + bytes(n), 0);
+console.log(`site: ${readdirSync(site).length} files, ${siteBytes} B in all`);
 console.log(`size: zwp.wasm ${bytes('zwp.wasm')} B + zwp.js ${bytes('zwp.js')} B = ${bytes('zwp.wasm') + bytes('zwp.js')} B;`
   + ` the page's own JS ${pageJs} B more`);
 
@@ -85,5 +87,23 @@ for (const options of [{}, { dither: true }]) {
     + ` 100 files median ${median(lists).toFixed(0)} ms in the page,`
     + ` ${median(native).toFixed(0)} ms in zwpconv (ratio ${(median(lists) / median(native)).toFixed(1)})`);
 }
+// A phone photo of 8000 × 6000, fitted to 128: the whole list (one file) in the
+// page against zwpconv --fit 128 on the same file.
+const photo = join(folder, 'foto.jpg');
+python(`
+import sys
+from PIL import Image
+Image.effect_mandelbrot((8000, 6000), (-2.2, -1.2, 1.0, 1.2), 60).convert("RGB").save(sys.argv[1], quality=90)
+`, photo);
+await setOptions(first.page, { fit: 128 });
+const photoPage = [], photoNative = [];
+for (let i = 0; i < Math.min(rounds, 5); i++) {
+  photoPage.push((await drop(first.page, [photo])).list);
+  const start = process.hrtime.bigint();
+  execFileSync(zwpconvPath, ['-o', scratch(), '--fit', '128', photo]);
+  photoNative.push(Number(process.hrtime.bigint() - start) / 1e6);
+}
+console.log(`8000 × 6000 JPEG --fit 128: median ${median(photoPage).toFixed(0)} ms in the page,`
+  + ` ${median(photoNative).toFixed(0)} ms in zwpconv (ratio ${(median(photoPage) / median(photoNative)).toFixed(1)})`);
 await first.close();
 console.log(`load after: ${load()}`);

@@ -193,6 +193,21 @@ EMSCRIPTEN_KEEPALIVE int zwp_finish() {
   });
 }
 
+// A picture file the module reads itself (TGA, which no browser shows) as it
+// stands before it becomes an emblem: transparency over the background, at
+// its own size, for the page to show beside the emblem.
+EMSCRIPTEN_KEEPALIVE int zwp_original_from_file(const uint8_t* bytes, size_t size, const char* name,
+                                                int32_t background) {
+  return guarded([&] {
+    zwp::ReadOptions options = optionsOf(zwp::Target::Png, 0, 0);
+    options.background = background;
+    Picture picture = zwp::readPicture({{bytes, size}, name, false}, options);
+    result = {};
+    keepPreview(std::move(picture));
+    return static_cast<int>(Done);
+  });
+}
+
 // An emblem file's bytes to its picture.
 EMSCRIPTEN_KEEPALIVE int zwp_picture_from_emblem(const uint8_t* bytes, size_t size) {
   return guarded([&] {

@@ -1,48 +1,21 @@
-// The page: options, the list of files, and each file's result with its
-// previews and download link. Changing an option converts the list again.
+// The page: options, the list of files, and each file's result with the
+// original beside it and its download link. Changing an option converts the
+// list again. Files come from the chooser, a drop, the clipboard, or the
+// system when the installed app opens them.
 import { texts } from './texts.js';
+import { Workers } from './workers.js';
+import { zipOf } from './zip.js';
 
 const $ = (id) => document.getElementById(id);
 const status = $('status');
 const results = $('results');
+const downloadAll = $('download-all');
+const workers = new Workers(window.zwpStarted);
 let files = [];
 let run = 0;  // a newer run makes an older one stop
-let links = [];
-
-// The converter in its worker (started by start.js): convert(file, options,
-// run) answers with the result of convertFile, or null when a newer run made
-// the job stale.
-class Background {
-  constructor({ worker, hello }) {
-    this.worker = worker;
-    this.pending = new Map();
-    this.nextId = 0;
-    this.ready = hello.then((data) => (data.ready ? data.version : Promise.reject(new Error(data.reason))));
-    worker.addEventListener('message', ({ data }) => {
-      if (!('id' in data)) return;
-      this.pending.get(data.id)?.(data.stale ? null : data.done);
-      this.pending.delete(data.id);
-    });
-    worker.addEventListener('error', () => this.#failAll());
-  }
-
-  convert(file, options, run) {
-    if (this.dead) return Promise.resolve({ name: file.name, refusal: texts.damaged });
-    return new Promise((resolve) => {
-      const id = this.nextId++;
-      this.pending.set(id, resolve);
-      this.worker.postMessage({ id, run, file, options });
-    });
-  }
-
-  // A worker that died answers every open job with a refusal, never a hang.
-  #failAll() {
-    this.dead = true;
-    for (const resolve of this.pending.values()) resolve({ name: '', refusal: texts.damaged });
-    this.pending.clear();
-  }
-}
-const background = new Background(window.zwpStarted);
+let urls = [];  // object URLs of the shown run, let go when the next starts
+let outputs = [];  // { name, blob } of every finished file, for "Alle herunterladen"
+let refocus = -1;  // the card to take the focus once it is shown again
 
 // The colour of an <input type="color"> ("#rrggbb") as 0x00BBGGRR.
 function colourOf(hex) {
@@ -67,50 +40,74 @@ function element(tag, className, text) {
   return e;
 }
 
-// The picture on a canvas, `scale` times enlarged with sharp pixels, and
-// captioned with its scale.
-function previewOf({ width, height, pixels }, scale, className) {
-  const figure = element('figure', className);
-  const canvas = element('canvas');
-  canvas.width = width;
-  canvas.height = height;
-  canvas.style.width = `${width * scale}px`;
-  canvas.style.height = `${height * scale}px`;
-  canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
-  figure.append(canvas, element('figcaption', '', texts.scale(scale)));
+function urlOf(blob) {
+  urls.push(URL.createObjectURL(blob));
+  return urls.at(-1);
+}
+
+// A figure showing `picture` (a canvas or image) at the result's size times
+// the zoom, with sharp pixels.
+function figureOf(picture, { width, height }, caption) {
+  const figure = element('figure');
+  picture.classList.add('pic');
+  picture.style.setProperty('--w', width);
+  picture.style.setProperty('--h', height);
+  figure.append(picture, element('figcaption', '', caption));
   return figure;
 }
 
-function showResult(done) {
+function canvasOf({ width, height, pixels }) {
+  const canvas = element('canvas');
+  canvas.width = width;
+  canvas.height = height;
+  canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
+  return canvas;
+}
+
+// The original beside the result at the same scale: an emblem is its own
+// original; a picture the browser reads is shown by the browser; others
+// (TGA) by the pixels the converter read.
+function originalOf(file, done) {
+  if (done.fromEmblem) return figureOf(canvasOf(done), done, texts.original);
+  if (done.original) return figureOf(canvasOf(done.original), done, texts.original);
+  const image = element('img');
+  image.alt = texts.originalOf(done.name);
+  image.decoding = 'async';
+  image.src = urlOf(file);
+  return figureOf(image, done, texts.original);
+}
+
+function fitButton(index) {
+  const button = element('button', 'fit-to-128', texts.fitTo128);
+  button.type = 'button';
+  button.title = texts.fitHint;
+  button.addEventListener('click', () => {
+    $('fit').value = '128';
+    refocus = index;
+    convertAll();
+  });
+  return button;
+}
+
+function showResult(file, done, index) {
   const item = element('li', 'result');
+  item.tabIndex = -1;  // takes the focus back after its own button converted the list again
   item.append(element('span', 'name', done.name));
   if (done.refusal) {
     item.classList.add('refused');
     item.append(element('p', 'refusal', done.refusal));
-    if (done.tooLarge) {
-      const fitButton = element('button', 'fit-to-128', texts.fitTo128);
-      fitButton.type = 'button';
-      fitButton.title = texts.fitHint;
-      fitButton.addEventListener('click', () => {
-        $('fit').value = '128';
-        convertAll();
-      });
-      item.append(fitButton);
-    }
+    if (done.tooLarge) item.append(fitButton(index));
     return item;
   }
-  const url = URL.createObjectURL(done.output);
-  links.push(url);
   const link = element('a', 'download', texts.download(done.outputName));
-  link.href = url;
+  link.href = urlOf(done.output);
   link.download = done.outputName;
+  outputs.push({ name: done.outputName, blob: done.output });
   item.dataset.ms = done.ms.toFixed(2);
   item.append(link, element('span', 'size', texts.size(done.width, done.height)));
   if (done.width && done.height) {  // an emblem of a bitmap without pixels has nothing to show
     const previews = element('div', 'previews');
-    previews.append(previewOf(done, 1, 'actual'));
-    const scale = Math.floor(256 / Math.max(done.width, done.height));
-    if (scale >= 2) previews.append(previewOf(done, scale, 'enlarged'));
+    previews.append(originalOf(file, done), figureOf(canvasOf(done), done, done.fromEmblem ? texts.asPng : texts.emblem));
     item.append(previews);
   }
   return item;
@@ -125,28 +122,35 @@ async function convertAll() {
     return;
   }
   document.body.dataset.busy = 'true';
-  for (const url of links) URL.revokeObjectURL(url);
-  links = [];
+  for (const url of urls) URL.revokeObjectURL(url);
+  urls = [];
+  outputs = [];
+  downloadAll.hidden = true;
   results.replaceChildren();
   let refused = 0;
   const started = performance.now();
-  // All jobs go to the worker at once; results are shown in the files' order.
-  const jobs = files.map((file) => background.convert(file, settings, mine));
+  // All jobs go to the workers at once; results are shown in the files' order.
+  const jobs = files.map((file) => workers.convert(file, settings, mine));
   for (const [i, job] of jobs.entries()) {
     status.textContent = texts.working(i, files.length);
     const done = await job;
     if (mine !== run || !done) return;
     done.name ||= files[i].name;
+    let item;
     try {
-      results.append(showResult(done));
+      item = showResult(files[i], done, i);
     } catch (e) {  // a result the page cannot show is refused, never left half-done
       console.error(done.name, e);
       Object.assign(done, { refusal: texts.damaged, tooLarge: false });
-      results.append(showResult(done));
+      item = showResult(files[i], done, i);
     }
+    results.append(item);
+    if (i === refocus) item.focus();
     if (done.refusal) refused += 1;
   }
+  refocus = -1;
   status.textContent = texts.finished(files.length - refused, refused);
+  downloadAll.hidden = outputs.length < 2;
   // How long the whole list took, from the first file read to the last result shown.
   performance.measure('zwp-list', { start: started });
   document.body.dataset.converted = String(mine);
@@ -159,22 +163,29 @@ function take(list) {
   convertAll();
 }
 
-async function start() {
-  status.textContent = texts.loading;
-  try {
-    $('version').textContent = await background.ready;
-  } catch (e) {
-    console.error(e);
-    status.textContent = texts.moduleFailed;
-    return;
-  }
-  performance.mark('zwp-ready');
-  status.textContent = texts.ready;
+// Every result in one ZIP, each entry the very bytes of its own download.
+async function downloadEverything() {
+  const entries = await Promise.all(outputs.map(async ({ name, blob }) => ({
+    name, bytes: new Uint8Array(await blob.arrayBuffer()),
+  })));
+  const link = element('a');
+  link.href = urlOf(zipOf(entries));
+  link.download = texts.zipName;
+  link.click();
+}
+
+function showZoom() {
+  results.style.setProperty('--zoom', $('zoom').value);
+}
+
+function listen() {
   $('files').addEventListener('change', (e) => {
     take(e.target.files);
     e.target.value = '';  // choosing the same files again (changed meanwhile) converts them again
   });
   for (const id of ['dither', 'fit', 'background']) $(id).addEventListener('change', () => files.length && convertAll());
+  $('zoom').addEventListener('change', showZoom);
+  downloadAll.addEventListener('click', downloadEverything);
   document.addEventListener('dragover', (e) => {
     e.preventDefault();
     document.body.classList.add('dragging');
@@ -187,6 +198,35 @@ async function start() {
     document.body.classList.remove('dragging');
     take(e.dataTransfer.files);
   });
+  // A picture pasted from the clipboard (Strg+V) converts like a chosen one;
+  // pasted text stays where it goes.
+  document.addEventListener('paste', (e) => {
+    const pasted = [...(e.clipboardData?.files ?? [])];
+    if (!pasted.length) return;
+    e.preventDefault();
+    take(pasted);
+  });
+  // Files the system opens with the installed app.
+  window.launchQueue?.setConsumer(async ({ files: handles }) => {
+    if (handles?.length) take(await Promise.all(handles.map((handle) => handle.getFile())));
+  });
+}
+
+async function start() {
+  status.textContent = texts.loading;
+  showZoom();
+  try {
+    $('version').textContent = await workers.ready;
+  } catch (e) {
+    console.error(e);
+    status.textContent = texts.moduleFailed;
+    return;
+  }
+  performance.mark('zwp-ready');
+  status.textContent = texts.ready;
+  listen();
+  // The offline copy; the page works without it (e.g. from a file: address).
+  navigator.serviceWorker?.register('sw.js').catch((e) => console.warn('offline copy unavailable:', e));
   document.body.dataset.ready = 'true';
 }
 

@@ -25,7 +25,7 @@ async function pngOf({ width, height, pixels }) {
 
 async function emblemToPng(converter, file) {
   const picture = converter.pictureFromEmblem(await bytesOf(file, converter.maxEmblemBytes));
-  return { ...picture, output: await pngOf(picture), outputName: outputName(file.name, '.png') };
+  return { ...picture, fromEmblem: true, output: await pngOf(picture), outputName: outputName(file.name, '.png') };
 }
 
 async function pictureToEmblem(converter, file, options) {
@@ -42,7 +42,9 @@ async function pictureToEmblem(converter, file, options) {
     }
   }
   const output = new Blob([result.emblem], { type: 'application/octet-stream' });
-  return { ...result, output, outputName: outputName(file.name, '.zwp') };
+  // No browser shows a TGA, so the page gets its original from the converter.
+  const original = /\.tga$/i.test(file.name) ? converter.originalFromFile(bytes, file.name, options.background) : null;
+  return { ...result, original, output, outputName: outputName(file.name, '.zwp') };
 }
 
 // Converts one file under the options ({ fit, dither, background }):

@@ -69,6 +69,13 @@ export class Converter {
     return this.#take(this.m._zwp_finish());
   }
 
+  // A TGA file as it stands, before it becomes an emblem: { width, height, pixels }.
+  originalFromFile(bytes, name, background) {
+    const nameBytes = new TextEncoder().encode(`${name}\0`);
+    return this.#withBytes(nameBytes, (at) => this.#withBytes(bytes, (file) =>
+      this.m._zwp_original_from_file(file, bytes.length, at, background)), true);
+  }
+
   // An emblem file to its picture: { width, height, pixels }.
   pictureFromEmblem(bytes) {
     return this.#withBytes(bytes, (at) => this.m._zwp_picture_from_emblem(at, bytes.length));

@@ -27,7 +27,8 @@ async function work({ id, run, file, options }) {
   }
   // A module that failed unexpectedly is not trusted with the next file.
   if (done.failed) converter = Converter.load();
-  self.postMessage({ id, done }, done.pixels ? [done.pixels.buffer] : []);
+  const transfer = [done.pixels, done.original?.pixels].filter(Boolean).map((p) => p.buffer);
+  self.postMessage({ id, done }, transfer);
 }
 
 self.onmessage = ({ data }) => {

@@ -1,0 +1,162 @@
+// The page as an installed app: offline after one visit, installable, fed by
+// the system (launched files) and the clipboard, every result beside its
+// original, one ZIP of all results, and usable on a phone.
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { readFileSync, writeFileSync } from 'node:fs';
+import { after, before, test } from 'node:test';
+import { convertInPage, fixtures, launchBrowser, openPage, readResults, scratch, zwpconv } from './harness.mjs';
+import { chromium } from 'playwright-core';
+
+const bmp = fixtures('bitmap', 'pil_24bit.bmp');
+const png = fixtures('imageio', 'alpha.png');
+const tga = fixtures('imageio', 'alpha.tga');
+const wide = fixtures('imageio', 'wide.png');
+let opened;
+
+before(async () => {
+  opened = await openPage();
+});
+after(() => opened.close());
+
+// Waits for the results of a conversion the page started by itself.
+async function waitForRun(page, before) {
+  await page.waitForFunction((b) => (document.body.dataset.converted ?? '') !== b && !document.body.dataset.busy, before);
+  return readResults(page);
+}
+
+const converted = (page) => page.evaluate(() => document.body.dataset.converted ?? '');
+const fileData = (path) => ({ name: path.replace(/.*\//, ''), bytes: [...readFileSync(path)] });
+
+test('after one visit the page reloads and converts with the network cut', async () => {
+  const { page } = opened;
+  await page.evaluate(() => navigator.serviceWorker.ready);
+  await page.context().setOffline(true);
+  try {
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    const [result] = await convertInPage(page, [bmp]);
+    assert.deepEqual(Buffer.from(result.bytes), zwpconv(bmp));
+  } finally {
+    await page.context().setOffline(false);
+  }
+});
+
+test('the manifest makes an installable app that opens emblems and pictures', async () => {
+  // Chromium judges installability only outside an incognito-like context.
+  const context = await chromium.launchPersistentContext(scratch(), {
+    executablePath: process.env.ZWP_CHROMIUM ?? '/usr/bin/chromium', args: ['--no-sandbox', '--disable-gpu'],
+  });
+  try {
+    const page = await context.newPage();
+    await page.goto(opened.origin);
+    await page.waitForSelector('body[data-ready="true"]');
+    await page.evaluate(() => navigator.serviceWorker.ready);
+    const cdp = await context.newCDPSession(page);
+    const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors');
+    assert.deepEqual(installabilityErrors, []);
+    const manifest = await page.evaluate(async () => (await fetch('manifest.webmanifest')).json());
+    assert.equal(manifest.name, 'ZWP-Konverter');
+    assert.equal(manifest.display, 'standalone');
+    const accepted = Object.values(manifest.file_handlers[0].accept).flat();
+    for (const ending of ['.zwp', '.bmp', '.png', '.jpg', '.gif', '.webp', '.tga']) assert.ok(accepted.includes(ending));
+    // Each PNG icon is a PNG of the size it claims; one may be cut to any shape.
+    for (const icon of manifest.icons.filter((i) => i.type === 'image/png')) {
+      const head = await page.evaluate(async (src) => [...new Uint8Array(await (await fetch(src)).arrayBuffer())].slice(0, 24),
+        icon.src);
+      const view = Buffer.from(head);
+      assert.equal(`${view.readUInt32BE(16)}x${view.readUInt32BE(20)}`, icon.sizes, icon.src);
+    }
+    assert.ok(manifest.icons.some((i) => i.purpose === 'maskable' && i.sizes === '512x512'));
+  } finally {
+    await context.close();
+  }
+});
+
+test('files the system launches the app with, and a pasted picture, convert like chosen ones', async () => {
+  const browser = await launchBrowser();
+  try {
+    const page = await browser.newPage();
+    // The launch queue a launch from the file manager fills, with file handles.
+    await page.addInitScript(() => {
+      Object.defineProperty(window, 'launchQueue',
+        { value: { setConsumer: (consumer) => { window.launch = consumer; } } });
+    });
+    await page.goto(opened.origin);
+    await page.waitForSelector('body[data-ready="true"]');
+    let before = await converted(page);
+    await page.evaluate((files) => window.launch({
+      files: files.map(({ name, bytes }) => ({ getFile: async () => new File([new Uint8Array(bytes)], name) })),
+    }), [fileData(bmp), fileData(png)]);
+    const launched = await waitForRun(page, before);
+    assert.deepEqual(launched.map((r) => Buffer.from(r.bytes)), [zwpconv(bmp), zwpconv(png)]);
+
+    before = await converted(page);
+    await page.evaluate(({ name, bytes }) => {
+      const data = new DataTransfer();
+      data.items.add(new File([new Uint8Array(bytes)], name, { type: 'image/png' }));
+      document.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data, bubbles: true }));
+    }, fileData(png));
+    const [pasted] = await waitForRun(page, before);
+    assert.deepEqual(Buffer.from(pasted.bytes), zwpconv(png));
+  } finally {
+    await browser.close();
+  }
+});
+
+test('every result shows its original, and "Alle herunterladen" gives each download byte for byte', async () => {
+  const { page } = opened;
+  const emblem = scratch() + '/w.zwp';
+  writeFileSync(emblem, zwpconv(bmp));
+  const results = await convertInPage(page, [bmp, png, tga, emblem]);
+  assert.equal(await page.locator('#results .previews').count(), 4);
+  // Both pictures shown at the same size; an original the browser reads has loaded.
+  const shown = await page.$$eval('#results .previews', (all) => all.map((p) => {
+    const [original, result] = [...p.querySelectorAll('.pic')];
+    return { same: original.getBoundingClientRect().width === result.getBoundingClientRect().width,
+      loaded: original.tagName !== 'IMG' || (original.complete && original.naturalWidth > 0) };
+  }));
+  assert.ok(shown.every((s) => s.same && s.loaded), JSON.stringify(shown));
+
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download-all')]);
+  assert.equal(download.suggestedFilename(), 'zwp-konverter.zip');
+  const zip = readFileSync(await download.path());
+  const entries = [];
+  for (let at = 0; zip.readUInt32LE(at) === 0x04034b50;) {
+    const size = zip.readUInt32LE(at + 18);
+    const nameLength = zip.readUInt16LE(at + 26);
+    const name = zip.toString('utf8', at + 30, at + 30 + nameLength);
+    entries.push({ name, bytes: zip.subarray(at + 30 + nameLength, at + 30 + nameLength + size) });
+    at += 30 + nameLength + size;
+  }
+  // alpha.png and alpha.tga both give alpha.zwp; the archive keeps both.
+  assert.deepEqual(entries.map((e) => e.name), ['pil_24bit.zwp', 'alpha.zwp', 'alpha (2).zwp', 'w.png']);
+  entries.forEach((e, i) => assert.ok(e.bytes.equals(Buffer.from(results[i].bytes)), e.name));
+  // What unzip reads of it is the same.
+  assert.match(execFileSync('/usr/bin/python3', ['-c', 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).testzip())',
+    await download.path()]).toString(), /None/);
+});
+
+test('on a 360 px phone: one column, no sideways scrolling, large targets, focus kept after fitting', async () => {
+  const { page } = opened;
+  await page.setViewportSize({ width: 360, height: 740 });
+  try {
+    await convertInPage(page, [bmp, wide]);
+    const layout = await page.evaluate(() => ({
+      scroll: document.documentElement.scrollWidth,
+      checkbox: document.getElementById('dither').getBoundingClientRect().height,
+      refusal: document.querySelector('.refusal').getBoundingClientRect().width,
+    }));
+    assert.ok(layout.scroll <= 360, `page is ${layout.scroll} px wide`);
+    assert.ok(layout.checkbox >= 24);
+    assert.ok(layout.refusal > 250, 'the refusal line has the card\'s width');
+    const before = await converted(page);
+    await page.focus('button.fit-to-128');
+    await page.keyboard.press('Enter');
+    await waitForRun(page, before);
+    assert.equal(await page.evaluate(() => document.activeElement.querySelector('.name')?.textContent), 'wide.png');
+  } finally {
+    await page.setViewportSize({ width: 1280, height: 720 });
+    await page.fill('#fit', '');
+  }
+});
