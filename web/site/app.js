@@ -73,6 +73,7 @@ function originalOf(file, done) {
   const image = element('img');
   image.alt = texts.originalOf(done.name);
   image.decoding = 'async';
+  image.loading = 'lazy';  // decoded when scrolled near, so that a long list is not held up by its originals
   image.src = urlOf(file);
   return figureOf(image, done, texts.original);
 }

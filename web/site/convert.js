@@ -2,7 +2,7 @@
 // TGA, PNG, JPEG, GIF and WebP files, a PNG for emblems. No page elements here,
 // so that tests and benchmarks run exactly what the page runs.
 import { Refused } from './converter.js';
-import { decodePicture, sniffPicture } from './pixels.js';
+import { decodePicture, pixelReaders, sniffPicture } from './pixels.js';
 import { texts } from './texts.js';
 
 // The output's name: the input's name with its last ending replaced.
@@ -35,8 +35,10 @@ async function pictureToEmblem(converter, file, options) {
   let result = await converter.emblemFromFile(bytes, file.name, options, sniffed?.width != null ? sniffed : null);
   if (!result) {
     try {
+      // A JPEG is opaque, so a plain canvas (the quickest reader) keeps its pixels exactly.
+      const readers = sniffed?.format === 'jpeg' ? [pixelReaders.plainCanvas] : undefined;
       result = await decodePicture(file, (w, h) => converter.checkSize(w, h, options.fit),
-        (width, height, readStrips) => converter.emblemFromStrips(width, height, options, readStrips));
+        (width, height, readStrips) => converter.emblemFromStrips(width, height, options, readStrips), readers);
     } catch (e) {
       throw e instanceof Refused ? e : new Refused(texts.damaged);
     }

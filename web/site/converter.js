@@ -43,8 +43,11 @@ export class Converter {
     const m = this.m;
     const deflated = m.HEAPU8.slice(m._zwp_deflated(), m._zwp_deflated() + m._zwp_deflated_size());
     try {
-      const stream = new Blob([deflated]).stream().pipeThrough(new DecompressionStream('deflate'));
-      for await (const chunk of stream) {
+      // Written straight into the stream: a Blob would cost a round trip to the browser per file.
+      const inflater = new DecompressionStream('deflate');
+      const writer = inflater.writable.getWriter();
+      writer.write(deflated).then(() => writer.close()).catch(() => {});  // a broken stream fails the reading below
+      for await (const chunk of inflater.readable) {
         const added = this.#withBytes(chunk, (at) => m._zwp_add_inflated(at, chunk.length), true);
         if (added !== Status.Done) this.#take(added);
       }
