@@ -53,12 +53,44 @@ void FileListBox::refresh() {
   order.setCaseSensitivity(Qt::CaseInsensitive);
   std::sort(names.begin(), names.end(), order);
   addItems(names);
+  // Long names that differ only at their end are told apart by the tooltip.
+  for (int i = 0; i < count(); ++i) item(i)->setToolTip(item(i)->text());
 }
 
+// A file is taken as a click takes it: made the selected one, then loaded.
+void FileListBox::pick() {
+  QListWidgetItem* item = currentItem();
+  if (!item) return;
+  item->setSelected(true);
+  emit clicked();
+}
+
+// Space and Enter load the current file; moving to another file loads it, and
+// so does Home, End or a page key that lands on a current file not yet taken
+// (the first or only file of a folder).
 void FileListBox::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Select) &&
+      currentRow() >= 0) {
+    pick();
+    event->accept();
+    return;
+  }
   const int before = currentRow();
+  const bool taken = currentItem() && currentItem()->isSelected();
   QListWidget::keyPressEvent(event);
-  if (currentRow() != before && currentRow() >= 0) emit clicked();
+  const bool moveKey = key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_PageUp || key == Qt::Key_PageDown ||
+                       key == Qt::Key_Up || key == Qt::Key_Down;
+  if (currentRow() >= 0 && (currentRow() != before || (moveKey && !taken))) pick();
+}
+
+// Entering the list by keyboard takes its current file, as a click would.
+void FileListBox::focusInEvent(QFocusEvent* event) {
+  QListWidget::focusInEvent(event);
+  const Qt::FocusReason reason = event->reason();
+  const bool byKeyboard =
+      reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+  if (byKeyboard && currentItem() && !currentItem()->isSelected()) pick();
 }
 
 }  // namespace zwp::ui

@@ -1,6 +1,7 @@
 // The file list: the files of one directory whose names match a pattern
 // ("*.bmp", case-insensitive, several patterns separated by ';'), sorted.
-// clicked() runs when the user picks a file with the mouse or the keyboard.
+// clicked() runs when the user picks a file with the mouse or the keyboard;
+// each item's tooltip gives its whole name.
 #pragma once
 
 #include <QListWidget>
@@ -29,9 +30,11 @@ class FileListBox : public QListWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   void refresh();
+  void pick();
 
   QString path_;
   QString pattern_;

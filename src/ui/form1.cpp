@@ -1,5 +1,6 @@
 #include "ui/form1.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -10,6 +11,7 @@
 #include "core/version.h"
 #include "ui/banner.h"
 #include "ui/dir_list.h"
+#include "ui/access.h"
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
 #include "ui/preview_surface.h"
@@ -58,8 +60,27 @@ Form1::Form1(Platform platform, QWidget* parent) : QMainWindow(parent), platform
   platform_.saveDialog->parentWindow = this;
   platform_.messageBoxes->parentWindow = this;
   setAcceptDrops(true);
+  installAccessibility();
   buildControls();
   buildMenus();
+  describeControls();
+}
+
+// Names, roles and help for screen readers, and a focus that can be seen; the
+// captions and geometry stay as they are.
+void Form1::describeControls() {
+  Dirverzeichnis->setAccessibleName(text::kFoldersName);
+  Fildatei->setAccessibleName(text::kFilesName);
+  drvlaufwerk->setAccessibleName(text::kDriveName);
+  Label1->setBuddy(drvlaufwerk);
+  picbmp->setAccessibleName(text::kPreviewName);
+  Picture1->setAccessibleName(text::kBannerName);
+  btnformat->setAccessibleDescription(text::kDirectionHelp);
+  btnformat->setToolTip(text::kDirectionHelp);
+  cmdconvert->setAccessibleDescription(text::kConvertHelp);
+  // The direction button lies on the light banner; everything else on the dark panels.
+  btnformat->setProperty("zwpFocusOnLight", true);
+  new FocusRing(this);
 }
 
 Form1::~Form1() = default;
@@ -155,13 +176,18 @@ void Form1::Form_Load() {
   }
 }
 
-void Form1::Dirverzeichnis_Change() { Fildatei->setPath(Dirverzeichnis->path()); }
+void Form1::Dirverzeichnis_Change() {
+  Fildatei->setPath(Dirverzeichnis->path());
+  lastFolders_[drvlaufwerk->indexFor(Dirverzeichnis->path())] = Dirverzeichnis->path();
+}
 
 void Form1::drvlaufwerk_Change() {
-  // A drive the directory list already shows keeps its directory; another drive opens at its root.
+  // A drive the directory list already shows keeps its directory; another drive opens at the folder
+  // last shown on it (as each drive keeps its current folder), or at its root.
   const QString root = drvlaufwerk->drive();
   const bool shown = drvlaufwerk->indexFor(Dirverzeichnis->path()) == drvlaufwerk->currentIndex();
-  const QString target = shown ? Dirverzeichnis->path() : root;
+  const QString last = lastFolders_.value(drvlaufwerk->currentIndex());
+  const QString target = shown ? Dirverzeichnis->path() : !last.isEmpty() && QDir(last).exists() ? last : root;
   try {
     Dirverzeichnis->setPath(target);
   } catch (const Error&) {

@@ -3,6 +3,7 @@
 // the state a load leaves for a save: the emblem header and the picture size.
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
 
 #include "convert/encode.h"
@@ -87,9 +88,11 @@ class Form1 : public QMainWindow {
  private:
   void buildControls();
   void buildMenus();
+  void describeControls();
   void setTag(const QString& tag);
   void chooseZorbelDirectory();
   void showBitmap(const QString& path);
+  void showSize(int32_t width, int32_t height);
   void showPicture(Picture picture);
   void showEmblem(const QString& path);
   void showEmblem(Emblem emblem);
@@ -101,6 +104,8 @@ class Form1 : public QMainWindow {
   void reportError(const std::exception& error);
 
   Platform platform_;
+  // The folder last shown on each drive (by its index in the drive list).
+  QHash<int, QString> lastFolders_;
 
   // State shared between loading and saving.
   zwp::EmblemHeader EmblemHeader;

@@ -77,11 +77,16 @@ void Form1::showBitmap(const QString& path) {
   }
 }
 
+void Form1::showSize(int32_t width, int32_t height) {
+  lblbreite->setText(text::kWidthLoaded + QString::number(width));
+  lblhöhe->setText(text::kHeightLoaded + QString::number(height));
+  picbmp->setAccessibleName(text::kPreviewSized.arg(width).arg(height));
+  ImgWidth = width;
+  ImgHeight = height;
+}
+
 void Form1::showPicture(Picture picture) {
-  lblbreite->setText(text::kWidthLoaded + QString::number(picture.width()));
-  lblhöhe->setText(text::kHeightLoaded + QString::number(picture.height()));
-  ImgWidth = picture.width();
-  ImgHeight = picture.height();
+  showSize(picture.width(), picture.height());
   EmblemHeader.Width = ImgWidth;
   EmblemHeader.Height = ImgHeight;
   picbmp->setPicture(std::move(picture));
@@ -98,10 +103,7 @@ void Form1::showEmblem(const QString& path) {
 }
 
 void Form1::showEmblem(Emblem emblem) {
-  lblbreite->setText(text::kWidthLoaded + QString::number(emblem.header.Width));
-  lblhöhe->setText(text::kHeightLoaded + QString::number(emblem.header.Height));
-  ImgWidth = emblem.header.Width;
-  ImgHeight = emblem.header.Height;
+  showSize(emblem.header.Width, emblem.header.Height);
   EmblemHeader = emblem.header;
   picbmp->setLeft(kPreviewLeft);
   picbmp->hide();

@@ -31,6 +31,17 @@ inline const QString kMenuZorbelDir = QStringLiteral("&Zorbel-Verzeichnis");
 inline const QString kMenuInfo = QStringLiteral("&Info");
 inline const QString kMenuInfoItem = QStringLiteral("&Info");
 
+// Names and descriptions for screen readers.
+inline const QString kFoldersName = QStringLiteral("Verzeichnisse");
+inline const QString kFilesName = QStringLiteral("Dateien");
+inline const QString kDriveName = QStringLiteral("Laufwerk");
+inline const QString kPreviewName = QStringLiteral("Vorschau");
+inline const QString kPreviewSized = QStringLiteral("Vorschau, %1 × %2 Pixel");
+inline const QString kBannerName = QStringLiteral("ZWP-Konverter");
+inline const QString kDirectionHelp =
+    QStringLiteral("Schaltet die Richtung um: Bitmaps zu Wappen (BMP -> ZWP) oder Wappen zu Bitmaps (ZWP -> BMP)");
+inline const QString kConvertHelp = QStringLiteral("Wandelt die Vorschau um und fragt, wo sie gespeichert wird");
+
 inline const QString kChooseZorbelDir = QStringLiteral("Zorbel-Verzeichnis wählen");
 inline const QString kZorbelDirKey = QStringLiteral("ZorbelVerzeichnis");
 inline const QString kCannotShow = QStringLiteral("%1 kann nicht angezeigt werden: %2");

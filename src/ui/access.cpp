@@ -1,0 +1,58 @@
+#include "ui/access.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QComboBox>
+
+#include "ui/drive_list.h"
+#include "ui/preview_surface.h"
+
+namespace zwp::ui {
+
+namespace {
+// The drive box is named by its label, and its drive is its value; Qt's own
+// combo box would give the drive as its name.
+class DriveBoxInterface final : public QAccessibleWidget {
+ public:
+  explicit DriveBoxInterface(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value) return static_cast<QComboBox*>(widget())->currentText();
+    return QAccessibleWidget::text(t);
+  }
+};
+
+QAccessibleInterface* windowInterface(const QString& key, QObject* object) {
+  if (!object->isWidgetType()) return nullptr;
+  if (key == QLatin1String(PreviewSurface::staticMetaObject.className())) {
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+  }
+  if (key == QLatin1String(DriveListBox::staticMetaObject.className())) {
+    return new DriveBoxInterface(static_cast<QComboBox*>(object));
+  }
+  return nullptr;
+}
+}  // namespace
+
+void installAccessibility() {
+  static const bool installed = (QAccessible::installFactory(windowInterface), true);
+  (void)installed;
+}
+
+FocusRing::FocusRing(QWidget* window) : QFocusFrame(window), window_(window) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { follow(now); });
+}
+
+void FocusRing::follow(QWidget* now) {
+  if (!now || now == window_ || now->window() != window_) {
+    setWidget(nullptr);
+    return;
+  }
+  QPalette ring = palette();
+  ring.setColor(QPalette::WindowText, now->property("zwpFocusOnLight").toBool() ? Qt::black : Qt::white);
+  setPalette(ring);
+  setWidget(now);
+}
+
+}  // namespace zwp::ui

@@ -1,0 +1,31 @@
+// What the window offers people who do not use it with mouse and eyes alone:
+// names, roles and descriptions for screen readers, and a focus ring that
+// can be seen on every control.
+#pragma once
+
+#include <QFocusFrame>
+
+class QWidget;
+
+namespace zwp::ui {
+
+// The preview is announced as an image, the drive box by its label with the
+// drive as its value; installed once, before the window is built.
+void installAccessibility();
+
+// A 2-pixel ring around the control that has the keyboard focus, drawn
+// outside it in white over the dark panels, or in black where the control
+// lies on something light (property "zwpFocusOnLight" set on the control).
+// Both keep well over 3:1 against what surrounds them.
+class FocusRing : public QFocusFrame {
+  Q_OBJECT
+
+ public:
+  explicit FocusRing(QWidget* window);
+
+ private:
+  void follow(QWidget* now);
+  QWidget* window_;
+};
+
+}  // namespace zwp::ui

@@ -1,0 +1,88 @@
+// The window by keyboard alone and as a screen reader sees it.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QPushButton>
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+
+#include "fakes.h"
+#include "support/bmp_builder.h"
+#include "ui/dir_list.h"
+#include "ui/drive_list.h"
+#include "ui/file_list.h"
+#include "ui/preview_surface.h"
+
+namespace zwp {
+namespace {
+
+using test::Harness;
+
+// A key pressed and let go on a control, as the keyboard sends it.
+void press(QWidget* control, Qt::Key key) {
+  const QString text = key == Qt::Key_Space ? QStringLiteral(" ") : QString();
+  QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QApplication::sendEvent(control, &down);
+  QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QApplication::sendEvent(control, &up);
+}
+
+// A folder with one picture: entering the file list by keyboard loads it, and
+// Konvert by keyboard saves it; Space and Enter load the current file again.
+TEST(Keyboard, TheOnlyFileOfAFolderIsOpenedAndConvertedWithoutAMouse) {
+  Harness h;
+  test::writeBytes(h.file("only.bmp"), test::plainBmp(6, 4));
+  h.form->Fildatei->setPath(h.programDir());
+  QFocusEvent tabbedIn(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(h.form->Fildatei, &tabbedIn);
+  EXPECT_EQ(h.form->state().imgWidth, 6);
+  EXPECT_EQ(h.form->Fildatei->fileName(), "only.bmp");
+  for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
+    h.form->picbmp->setPicture(Picture());
+    press(h.form->Fildatei, key);
+    EXPECT_EQ(h.form->picbmp->picture().width(), 6) << key;
+  }
+  h.dialog->answers.push_back(h.qfile("only.zwp"));
+  press(h.form->cmdconvert, Qt::Key_Space);
+  ASSERT_FALSE(h.boxes->boxes.empty());
+  EXPECT_EQ(h.boxes->boxes.back().text, "Speichern erfolgreich");
+}
+
+// Down then Up on the drive box comes back to the folder the user was in.
+TEST(Keyboard, EachDriveKeepsItsLastFolder) {
+  test::TempDir usb;
+  Harness h(QList<ui::Drive>{{QString::fromStdString(usb.path().string()), "USB"}});
+  const QString folder = h.form->Dirverzeichnis->path();
+  h.form->drvlaufwerk->setCurrentIndex(1);
+  EXPECT_NE(h.form->Dirverzeichnis->path(), folder);
+  h.form->drvlaufwerk->setCurrentIndex(0);
+  EXPECT_EQ(h.form->Dirverzeichnis->path(), folder);
+}
+
+TEST(ScreenReader, EveryControlHasANameAndARole) {
+  Harness h;
+  test::writeBytes(h.file("b.bmp"), test::plainBmp(64, 48));
+  ASSERT_TRUE(h.click("b.bmp"));
+  const struct {
+    QWidget* control;
+    QAccessible::Role role;
+    QString name;
+  } cases[] = {{h.form->Dirverzeichnis, QAccessible::List, "Verzeichnisse"},
+               {h.form->Fildatei, QAccessible::List, "Dateien"},
+               {h.form->drvlaufwerk, QAccessible::ComboBox, "Laufwerk"},
+               {h.form->picbmp, QAccessible::Graphic, "Vorschau, 64 × 48 Pixel"},
+               {h.form->btnformat, QAccessible::Button, "BMP -> ZWP"},
+               {h.form->cmdconvert, QAccessible::Button, "Konvert"}};
+  for (const auto& c : cases) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c.control);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), c.role) << c.name.toStdString();
+    EXPECT_EQ(a->text(QAccessible::Name), c.name);
+  }
+  EXPECT_FALSE(QAccessible::queryAccessibleInterface(h.form->btnformat)->text(QAccessible::Description).isEmpty());
+}
+
+}  // namespace
+}  // namespace zwp
