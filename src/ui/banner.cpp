@@ -52,11 +52,15 @@ QImage bannerImage() {
   p.fillRect(image.rect(), ground);
   drawShield(p);
 
-  QFont title(QStringLiteral("Sans Serif"), 24, QFont::Bold);
+  // Sizes in pixels: the banner is a 400 x 100 picture, whatever the desktop's font size or dpi.
+  QFont title(QStringLiteral("Sans Serif"));
+  title.setPixelSize(32);
+  title.setBold(true);
   p.setFont(title);
   p.setPen(QColor(20, 50, 110));
   p.drawText(QRect(8, 6, 316, 40), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ZWP-Konverter"));
-  QFont sub(QStringLiteral("Sans Serif"), 10);
+  QFont sub(QStringLiteral("Sans Serif"));
+  sub.setPixelSize(13);
   p.setFont(sub);
   p.setPen(QColor(30, 60, 100));
   p.drawText(QRect(110, 52, 214, 40), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,

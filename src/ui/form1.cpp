@@ -93,6 +93,11 @@ void Form1::buildControls() {
   QPalette black = client->palette();
   black.setColor(QPalette::Window, Qt::black);
   client->setPalette(black);
+  // The controls are placed in pixels, so their captions are too: a larger desktop font or dpi
+  // would cut them off ("ZWP -> BMI"). The window as a whole grows with the desktop's scale factor.
+  QFont captions = client->font();
+  captions.setPixelSize(kCaptionPixels);
+  client->setFont(captions);
   setCentralWidget(client);
 
   btnformat = place(new QPushButton(text::kToEmblem, client), "btnformat", 8, 64, 89, 29);

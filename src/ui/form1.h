@@ -82,6 +82,8 @@ class Form1 : public QMainWindow {
   };
   SharedState state() const { return {EmblemHeader, ImgWidth, ImgHeight}; }
 
+  // The captions' font size, in pixels: 9 points at 96 dpi.
+  static constexpr int kCaptionPixels = 12;
   // The preview's left edge after a load, in pixels from the panel's edge.
   static constexpr int kPreviewLeft = 10;
 

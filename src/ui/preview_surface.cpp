@@ -1,5 +1,8 @@
 #include "ui/preview_surface.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QPainter>
 #include <QPaintEvent>
 
@@ -90,9 +93,20 @@ void PreviewSurface::updateMask() {
 void PreviewSurface::moveEvent(QMoveEvent*) { updateMask(); }
 void PreviewSurface::resizeEvent(QResizeEvent*) { updateMask(); }
 
+// Every picture pixel becomes the same whole number of screen pixels: at a
+// scale factor of 1.25 or 1.5 one (so that pixels are never 1 and 2 wide by
+// turns), at 2 two. Where that makes the picture smaller than its place, the
+// rest stays the panel's.
 void PreviewSurface::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  painter.drawImage(event->rect().topLeft(), image_, event->rect());
+  const qreal ratio = devicePixelRatioF();
+  const qreal whole = std::max(1.0, std::floor(ratio + 1e-6));
+  if (whole == ratio) {
+    painter.drawImage(event->rect().topLeft(), image_, event->rect());
+    return;
+  }
+  painter.scale(whole / ratio, whole / ratio);
+  painter.drawImage(QPoint(0, 0), image_);
 }
 
 }  // namespace zwp::ui
