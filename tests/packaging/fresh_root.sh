@@ -67,8 +67,10 @@ assert QImageWriter(\"art/qt5.zwp\", b\"zwp\").write(image)"
 cmp art/qt5.zwp art/pic.zwp'
 check as_player 'gimp-console-2.10 -i -d -f -b "(let* ((image (car (gimp-file-load RUN-NONINTERACTIVE \"art/pic.png\" \"x\")))
   (layer (car (gimp-image-get-active-layer image))))
-  (file-zwp-save RUN-NONINTERACTIVE image layer \"art/gimp.zwp\" \"x\" 1 0))" -b "(gimp-quit 0)" >/dev/null 2>&1
-cmp art/gimp.zwp art/d/pic.zwp'
+  (file-zwp-save RUN-NONINTERACTIVE image layer \"art/gimp.zwp\" \"x\" 1 0))" -b "(let* ((image (car (gimp-file-load
+  RUN-NONINTERACTIVE \"art/pic.zwp\" \"x\"))) (layer (car (gimp-image-get-active-layer image))))
+  (gimp-file-save RUN-NONINTERACTIVE image layer \"art/gimp.png\" \"x\"))" -b "(gimp-quit 0)" >/dev/null 2>&1
+cmp art/gimp.zwp art/d/pic.zwp && test -s art/gimp.png'
 in_root sh -c 'apt-get purge -y -qq zwp-konverter-common zwpconv zwp-konverter qt6-image-formats-plugin-zwp \
   qt5-image-formats-plugin-zwp zwp-pixbuf-loader gimp-plugin-zwp' >/dev/null
 snapshot >"$root/tmp/after"
