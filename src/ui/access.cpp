@@ -1,5 +1,8 @@
 #include "ui/access.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -37,6 +40,29 @@ QAccessibleInterface* windowInterface(const QString& key, QObject* object) {
 void installAccessibility() {
   static const bool installed = (QAccessible::installFactory(windowInterface), true);
   (void)installed;
+}
+
+double contrastOf(const QColor& a, const QColor& b) {
+  const auto luminance = [](const QColor& c) {
+    const auto linear = [](int v) {
+      const double s = v / 255.0;
+      return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.red()) + 0.7152 * linear(c.green()) + 0.0722 * linear(c.blue());
+  };
+  const double x = luminance(a);
+  const double y = luminance(b);
+  return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+void keepApartFrom(QWidget* control, const QColor& panel) {
+  QPalette pal = control->palette();
+  if (contrastOf(pal.color(QPalette::Base), panel) >= 3 && contrastOf(pal.color(QPalette::Button), panel) >= 3) return;
+  pal.setColor(QPalette::Base, Qt::white);
+  pal.setColor(QPalette::Text, Qt::black);
+  pal.setColor(QPalette::Button, QColor(239, 239, 239));
+  pal.setColor(QPalette::ButtonText, Qt::black);
+  control->setPalette(pal);
 }
 
 FocusRing::FocusRing(QWidget* window) : QFocusFrame(window), window_(window) {

@@ -3,6 +3,7 @@
 // can be seen on every control.
 #pragma once
 
+#include <QColor>
 #include <QFocusFrame>
 
 class QWidget;
@@ -12,6 +13,14 @@ namespace zwp::ui {
 // The preview is announced as an image, the drive box by its label with the
 // drive as its value; installed once, before the window is built.
 void installAccessibility();
+
+// WCAG's contrast ratio of two colours, 1 to 21.
+double contrastOf(const QColor& a, const QColor& b);
+
+// Gives a control on a panel of this colour a light ground with dark text
+// where the palette (a dark theme) would leave it less than 3:1 apart from
+// the panel, so that its edges do not vanish.
+void keepApartFrom(QWidget* control, const QColor& panel);
 
 // A 2-pixel ring around the control that has the keyboard focus, drawn
 // outside it in white over the dark panels, or in black where the control

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "core/error.h"
+#include "ui/texts.h"
 
 namespace zwp::ui {
 
@@ -55,9 +56,7 @@ void DirListBox::refresh() {
   }
   int depth = 0;
   for (const QString& p : chain) {
-    const QString name = depth == 0 ? QDir::toNativeSeparators(p) : QDir(p).dirName();
-    auto* item = new QListWidgetItem(open, QString(depth * 2, ' ') + name, this);
-    item->setData(kPathRole, p);
+    addFolder(open, depth == 0 ? QDir::toNativeSeparators(p) : QDir(p).dirName(), depth, p);
     ++depth;
   }
   setCurrentRow(count() - 1);
@@ -66,10 +65,16 @@ void DirListBox::refresh() {
   QCollator order;
   order.setCaseSensitivity(Qt::CaseInsensitive);
   std::sort(subdirs.begin(), subdirs.end(), order);
-  for (const QString& s : subdirs) {
-    auto* item = new QListWidgetItem(closed, QString(depth * 2, ' ') + s, this);
-    item->setData(kPathRole, QDir(path_).absoluteFilePath(s));
-  }
+  for (const QString& s : subdirs) addFolder(closed, s, depth, QDir(path_).absoluteFilePath(s));
+}
+
+// A folder shown indented by its depth; a screen reader hears its bare name and its level.
+void DirListBox::addFolder(const QIcon& icon, const QString& name, int depth, const QString& path) {
+  auto* item = new QListWidgetItem(icon, QString(depth * 2, ' ') + name, this);
+  item->setData(kPathRole, path);
+  item->setData(Qt::AccessibleTextRole, name);
+  item->setData(Qt::AccessibleDescriptionRole, text::kFolderLevel.arg(depth + 1));
+  item->setToolTip(path);
 }
 
 void DirListBox::enter(QListWidgetItem* item) {

@@ -23,6 +23,7 @@ class DirListBox : public QListWidget {
 
  private:
   void refresh();
+  void addFolder(const QIcon& icon, const QString& name, int depth, const QString& path);
   void enter(QListWidgetItem* item);
 
   QString path_;

@@ -81,6 +81,10 @@ void Form1::describeControls() {
   // The direction button lies on the light banner; everything else on the dark panels.
   btnformat->setProperty("zwpFocusOnLight", true);
   new FocusRing(this);
+  for (QWidget* list : {static_cast<QWidget*>(drvlaufwerk), static_cast<QWidget*>(Dirverzeichnis),
+                        static_cast<QWidget*>(Fildatei)}) {
+    keepApartFrom(list, frame1->palette().color(QPalette::Window));
+  }
 }
 
 Form1::~Form1() = default;

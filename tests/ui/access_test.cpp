@@ -3,6 +3,7 @@
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QListWidget>
 #include <QPushButton>
 #include <QApplication>
 #include <QFocusEvent>
@@ -10,6 +11,7 @@
 
 #include "fakes.h"
 #include "support/bmp_builder.h"
+#include "ui/access.h"
 #include "ui/dir_list.h"
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
@@ -82,6 +84,25 @@ TEST(ScreenReader, EveryControlHasANameAndARole) {
     EXPECT_EQ(a->text(QAccessible::Name), c.name);
   }
   EXPECT_FALSE(QAccessible::queryAccessibleInterface(h.form->btnformat)->text(QAccessible::Description).isEmpty());
+  // Folders are heard by their bare name, not the spaces that indent them.
+  const QListWidgetItem* folder = h.form->Dirverzeichnis->item(1);
+  EXPECT_FALSE(folder->data(Qt::AccessibleTextRole).toString().startsWith(' '));
+  EXPECT_EQ(folder->data(Qt::AccessibleDescriptionRole).toString(), "Ebene 2");
+}
+
+// Under a dark theme the lists keep at least 3:1 to the dark grey panels.
+TEST(DarkTheme, ListsStayApartFromThePanels) {
+  const QPalette before = QApplication::palette();
+  QPalette dark = before;
+  for (const auto role : {QPalette::Base, QPalette::Button, QPalette::Window}) dark.setColor(role, QColor(61, 61, 61));
+  QApplication::setPalette(dark);
+  {
+    Harness h;
+    const QColor panel = h.form->frame1->palette().color(QPalette::Window);
+    EXPECT_GE(ui::contrastOf(h.form->Fildatei->palette().color(QPalette::Base), panel), 3.0);
+    EXPECT_GE(ui::contrastOf(h.form->drvlaufwerk->palette().color(QPalette::Button), panel), 3.0);
+  }
+  QApplication::setPalette(before);
 }
 
 }  // namespace
