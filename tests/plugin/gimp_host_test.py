@@ -9,6 +9,7 @@ import sys
 import tempfile
 
 from PIL import Image
+from zwpconv_result import zwpconv_result
 
 zwpconv, plugins, bmp, png = sys.argv[1:5]
 work = tempfile.mkdtemp()
@@ -24,11 +25,7 @@ def path(name):
 
 
 def convert(*args):
-    """The file zwpconv makes for the arguments."""
-    out = tempfile.mkdtemp(dir=work)
-    subprocess.run([zwpconv, "-o", out, *args], check=True, stdout=subprocess.DEVNULL)
-    (name,) = os.listdir(out)
-    return os.path.join(out, name)
+    return zwpconv_result(zwpconv, work, *args)
 
 
 def opened(source):

@@ -7,6 +7,8 @@ import subprocess
 import sys
 import tempfile
 
+from zwpconv_result import zwpconv_result
+
 zwpconv, cache, mime_xml, bmp, png = sys.argv[1:6]
 work = tempfile.mkdtemp()
 # GLib knows an emblem by its MIME type, from a database that holds ours.
@@ -23,11 +25,7 @@ failures = []
 
 
 def convert(*args):
-    """zwpconv's result for the arguments, as the bytes of the file it made."""
-    out = tempfile.mkdtemp(dir=work)
-    subprocess.run([zwpconv, "-o", out, *args], check=True, stdout=subprocess.DEVNULL)
-    (name,) = os.listdir(out)
-    return os.path.join(out, name)
+    return zwpconv_result(zwpconv, work, *args)
 
 
 def rgb(pixbuf):

@@ -2,7 +2,6 @@
 for Qt 5, exactly as zwpconv does.
 Usage: qt5_host_test.py ZWPCONV PLUGIN_DIR BMP"""
 import os
-import subprocess
 import sys
 import tempfile
 
@@ -11,15 +10,13 @@ qt6 = dict(os.environ)  # zwpconv is a Qt 6 program: the Qt 5 plugin is not for 
 os.environ["QT_PLUGIN_PATH"] = plugins
 from PyQt5.QtCore import QCoreApplication  # noqa: E402
 from PyQt5.QtGui import QImage, QImageReader, QImageWriter  # noqa: E402
+from zwpconv_result import zwpconv_result  # noqa: E402
 
 app = QCoreApplication([])
 failures = []
 with tempfile.TemporaryDirectory() as work:
-    emblem = os.path.join(work, "ref.zwp")
-    back = os.path.join(work, "ref.bmp")
-    subprocess.run([zwpconv, "-o", work, "--", bmp], check=True, stdout=subprocess.DEVNULL, env=qt6)
-    os.rename(os.path.join(work, os.path.basename(bmp)[:-4] + ".zwp"), emblem)
-    subprocess.run([zwpconv, "-o", work, "--", emblem], check=True, stdout=subprocess.DEVNULL, env=qt6)
+    emblem = zwpconv_result(zwpconv, work, "--", bmp, env=qt6)
+    back = zwpconv_result(zwpconv, work, "--", emblem, env=qt6)
 
     if b"zwp" not in [bytes(f) for f in QImageReader.supportedImageFormats()]:
         failures.append("Qt 5 does not list zwp")

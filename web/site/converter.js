@@ -35,10 +35,8 @@ export class Converter {
   // is cut, or has a size (`size` from its header, when known) that cannot
   // become an emblem.
   async emblemFromFile(bytes, name, { fit, dither, background }, size) {
-    const nameBytes = new TextEncoder().encode(`${name}\0`);
-    const status = this.#withBytes(nameBytes, (at) => this.#withBytes(bytes, (file) =>
-      this.m._zwp_emblem_from_file(file, bytes.length, at, background, fit, dither ? 1 : 0,
-        size?.width ?? -1, size?.height ?? -1), true), true);
+    const status = this.#withFile(bytes, name, (file, at) => this.m._zwp_emblem_from_file(file, bytes.length, at,
+      background, fit, dither ? 1 : 0, size?.width ?? -1, size?.height ?? -1));
     if (status !== Status.NeedsInflating) return this.#take(status);
     const m = this.m;
     const deflated = m.HEAPU8.slice(m._zwp_deflated(), m._zwp_deflated() + m._zwp_deflated_size());
@@ -74,9 +72,8 @@ export class Converter {
 
   // A TGA file as it stands, before it becomes an emblem: { width, height, pixels }.
   originalFromFile(bytes, name, background) {
-    const nameBytes = new TextEncoder().encode(`${name}\0`);
-    return this.#withBytes(nameBytes, (at) => this.#withBytes(bytes, (file) =>
-      this.m._zwp_original_from_file(file, bytes.length, at, background)), true);
+    return this.#take(this.#withFile(bytes, name, (file, at) =>
+      this.m._zwp_original_from_file(file, bytes.length, at, background)));
   }
 
   // An emblem file to its picture: { width, height, pixels }.
@@ -87,6 +84,13 @@ export class Converter {
   // Throws Refused when a picture of this size cannot become an emblem.
   checkSize(width, height, fit) {
     this.#take(this.m._zwp_check_size(width, height, fit));
+  }
+
+  // Calls call(fileAddress, nameAddress) with a file's bytes and its name
+  // (zero-ended) copied into the converter's memory; call's own return value.
+  #withFile(bytes, name, call) {
+    const nameBytes = new TextEncoder().encode(`${name}\0`);
+    return this.#withBytes(nameBytes, (at) => this.#withBytes(bytes, (file) => call(file, at), true), true);
   }
 
   // Calls call(address) with the bytes copied into the converter's memory
