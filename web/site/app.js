@@ -13,7 +13,7 @@ const downloadAll = $('download-all');
 const workers = new Workers(window.zwpStarted);
 let files = [];
 let run = 0;  // a newer run makes an older one stop
-let urls = [];  // object URLs of the shown run, let go when the next starts
+let zipUrl = null;  // of the last "Alle herunterladen", let go when the next run starts
 let outputs = [];  // { name, blob } of every finished file, for "Alle herunterladen"
 let refocus = -1;  // the card to take the focus once it is shown again
 
@@ -40,11 +40,6 @@ function element(tag, className, text) {
   return e;
 }
 
-function urlOf(blob) {
-  urls.push(URL.createObjectURL(blob));
-  return urls.at(-1);
-}
-
 // A figure showing `picture` (a canvas or image) at the result's size times
 // the zoom, with sharp pixels.
 function figureOf(picture, { width, height }, caption) {
@@ -56,25 +51,24 @@ function figureOf(picture, { width, height }, caption) {
   return figure;
 }
 
-function canvasOf({ width, height, pixels }) {
+function canvasOf({ bitmap }) {
   const canvas = element('canvas');
-  canvas.width = width;
-  canvas.height = height;
-  canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
+  canvas.width = bitmap.width;
+  canvas.height = bitmap.height;
+  canvas.getContext('bitmaprenderer').transferFromImageBitmap(bitmap);
   return canvas;
 }
 
-// The original beside the result at the same scale: an emblem is its own
-// original; a picture the browser reads is shown by the browser; others
-// (TGA) by the pixels the converter read.
-function originalOf(file, done) {
-  if (done.fromEmblem) return figureOf(canvasOf(done), done, texts.original);
+// The original beside the result at the same scale: a picture the browser
+// reads is shown by the browser; others (TGA, and an emblem, which is its
+// own original) by the pixels the converter read.
+function originalOf(done) {
   if (done.original) return figureOf(canvasOf(done.original), done, texts.original);
   const image = element('img');
   image.alt = texts.originalOf(done.name);
   image.decoding = 'async';
   image.loading = 'lazy';  // decoded when scrolled near, so that a long list is not held up by its originals
-  image.src = urlOf(file);
+  image.src = done.originalUrl;
   return figureOf(image, done, texts.original);
 }
 
@@ -90,7 +84,7 @@ function fitButton(index) {
   return button;
 }
 
-function showResult(file, done, index) {
+function showResult(done, index) {
   const item = element('li', 'result');
   item.tabIndex = -1;  // takes the focus back after its own button converted the list again
   item.append(element('span', 'name', done.name));
@@ -101,14 +95,14 @@ function showResult(file, done, index) {
     return item;
   }
   const link = element('a', 'download', texts.download(done.outputName));
-  link.href = urlOf(done.output);
+  link.href = done.url;
   link.download = done.outputName;
   outputs.push({ name: done.outputName, blob: done.output });
   item.dataset.ms = done.ms.toFixed(2);
   item.append(link, element('span', 'size', texts.size(done.width, done.height)));
-  if (done.width && done.height) {  // an emblem of a bitmap without pixels has nothing to show
+  if (done.bitmap) {  // an emblem of a bitmap without pixels has nothing to show
     const previews = element('div', 'previews');
-    previews.append(originalOf(file, done), figureOf(canvasOf(done), done, done.fromEmblem ? texts.asPng : texts.emblem));
+    previews.append(originalOf(done), figureOf(canvasOf(done), done, done.fromEmblem ? texts.asPng : texts.emblem));
     item.append(previews);
   }
   return item;
@@ -123,8 +117,8 @@ async function convertAll() {
     return;
   }
   document.body.dataset.busy = 'true';
-  for (const url of urls) URL.revokeObjectURL(url);
-  urls = [];
+  if (zipUrl) URL.revokeObjectURL(zipUrl);
+  zipUrl = null;
   outputs = [];
   downloadAll.hidden = true;
   results.replaceChildren();
@@ -139,11 +133,11 @@ async function convertAll() {
     done.name ||= files[i].name;
     let item;
     try {
-      item = showResult(files[i], done, i);
+      item = showResult(done, i);
     } catch (e) {  // a result the page cannot show is refused, never left half-done
       console.error(done.name, e);
       Object.assign(done, { refusal: texts.damaged, tooLarge: false });
-      item = showResult(files[i], done, i);
+      item = showResult(done, i);
     }
     results.append(item);
     if (i === refocus) item.focus();
@@ -170,7 +164,9 @@ async function downloadEverything() {
     name, bytes: new Uint8Array(await blob.arrayBuffer()),
   })));
   const link = element('a');
-  link.href = urlOf(zipOf(entries));
+  if (zipUrl) URL.revokeObjectURL(zipUrl);
+  zipUrl = URL.createObjectURL(zipOf(entries));
+  link.href = zipUrl;
   link.download = texts.zipName;
   link.click();
 }

@@ -16,6 +16,12 @@ export const isEmblemName = (name) => /\.zwp$/i.test(name);
 // The bytes a file's first part holds.
 const bytesOf = async (file, count) => new Uint8Array(await file.slice(0, count).arrayBuffer());
 
+// The part of a file the converter reads: the whole file up to the limit of
+// its kind. Workers start this for the next file while converting the one
+// before, so that reading never leaves them waiting.
+export const readFile = (converter, file) =>
+  bytesOf(file, isEmblemName(file.name) ? converter.maxEmblemBytes : converter.maxFileBytes);
+
 // An opaque picture as a lossless PNG file.
 async function pngOf({ width, height, pixels }) {
   const canvas = new OffscreenCanvas(width, height);
@@ -23,13 +29,13 @@ async function pngOf({ width, height, pixels }) {
   return canvas.convertToBlob({ type: 'image/png' });
 }
 
-async function emblemToPng(converter, file) {
-  const picture = converter.pictureFromEmblem(await bytesOf(file, converter.maxEmblemBytes));
+async function emblemToPng(converter, file, bytes) {
+  const picture = converter.pictureFromEmblem(await bytes);
   return { ...picture, fromEmblem: true, output: await pngOf(picture), outputName: outputName(file.name, '.png') };
 }
 
-async function pictureToEmblem(converter, file, options) {
-  const bytes = await bytesOf(file, converter.maxFileBytes);
+async function pictureToEmblem(converter, file, options, read) {
+  const bytes = await read;
   // The size the header of a picture the browser decodes gives, when it gives one.
   const sniffed = sniffPicture(bytes.subarray(0, 256 * 1024));
   let result = await converter.emblemFromFile(bytes, file.name, options, sniffed?.width != null ? sniffed : null);
@@ -52,14 +58,15 @@ async function pictureToEmblem(converter, file, options) {
 // Converts one file under the options ({ fit, dither, background }):
 // { name, outputName, output (Blob), width, height, pixels, ms } or
 // { name, refusal, tooLarge, failed } with the German reason (failed: by an
-// unexpected error, not by the file's content); it never throws. `ms` is the
-// time the conversion took, from reading the file to the finished output.
-export async function convertFile(converter, file, options) {
+// unexpected error, not by the file's content); it never throws. `bytes` is
+// readFile's promise when the caller started reading early. `ms` is the time
+// the conversion took, from its start to the finished output.
+export async function convertFile(converter, file, options, bytes = readFile(converter, file)) {
   const start = performance.now();
   try {
     const done = isEmblemName(file.name)
-      ? await emblemToPng(converter, file)
-      : await pictureToEmblem(converter, file, options);
+      ? await emblemToPng(converter, file, bytes)
+      : await pictureToEmblem(converter, file, options, bytes);
     return { name: file.name, ...done, ms: performance.now() - start };
   } catch (e) {
     if (e instanceof Refused) return { name: file.name, refusal: e.message, tooLarge: e.tooLarge };
