@@ -42,8 +42,15 @@ console.log(`size: zwp.wasm ${bytes('zwp.wasm')} B + zwp.js ${bytes('zwp.js')} B
 // Ready: a fresh browser context (no cache) per load, navigation start to module instantiated.
 const browser = await launchBrowser();
 const first = await openPage();
-const ready = [], parsed = [];
+const ready = [], parsed = [], blank = [];
 for (let i = 0; i < rounds; i++) {
+  // The yardstick: a page with nothing to load (the server's short "not
+  // found" text), in a fresh context of the same browser.
+  const empty = await browser.newContext();
+  const nothing = await empty.newPage();
+  await nothing.goto(`${first.origin}nichts`);
+  blank.push(await nothing.evaluate(() => performance.getEntriesByType('navigation')[0].domContentLoadedEventEnd));
+  await empty.close();
   const context = await browser.newContext();
   const page = await context.newPage();
   await page.goto(first.origin);
@@ -57,7 +64,7 @@ for (let i = 0; i < rounds; i++) {
 await browser.close();
 console.log(`ready: median ${median(ready).toFixed(1)} ms (min ${Math.min(...ready).toFixed(1)},`
   + ` max ${Math.max(...ready).toFixed(1)}); the page itself read and run (DOMContentLoaded) median`
-  + ` ${median(parsed).toFixed(1)} ms`);
+  + ` ${median(parsed).toFixed(1)} ms; a page with nothing to load ${median(blank).toFixed(1)} ms`);
 
 // Drops files on the page's file input; the conversion time of each file and
 // of the whole list as the page measured them.
@@ -103,7 +110,19 @@ for (let i = 0; i < Math.min(rounds, 5); i++) {
   execFileSync(zwpconvPath, ['-o', scratch(), '--fit', '128', photo]);
   photoNative.push(Number(process.hrtime.bigint() - start) / 1e6);
 }
+// The browser's own decoding of that photo, which the page cannot go below.
+await first.page.evaluate(() => document.body.insertAdjacentHTML('beforeend', '<input type="file" id="bench-photo">'));
+await first.page.setInputFiles('#bench-photo', photo);
+const decode = [];
+for (let i = 0; i < Math.min(rounds, 5); i++) {
+  decode.push(await first.page.evaluate(async () => {
+    const start = performance.now();
+    (await createImageBitmap(document.getElementById('bench-photo').files[0])).close();
+    return performance.now() - start;
+  }));
+}
 console.log(`8000 × 6000 JPEG --fit 128: median ${median(photoPage).toFixed(0)} ms in the page,`
-  + ` ${median(photoNative).toFixed(0)} ms in zwpconv (ratio ${(median(photoPage) / median(photoNative)).toFixed(1)})`);
+  + ` ${median(photoNative).toFixed(0)} ms in zwpconv (ratio ${(median(photoPage) / median(photoNative)).toFixed(1)});`
+  + ` the browser's decoding alone (createImageBitmap) ${median(decode).toFixed(0)} ms`);
 await first.close();
 console.log(`load after: ${load()}`);

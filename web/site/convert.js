@@ -2,7 +2,7 @@
 // TGA, PNG, JPEG, GIF and WebP files, a PNG for emblems. No page elements here,
 // so that tests and benchmarks run exactly what the page runs.
 import { Refused } from './converter.js';
-import { decodePicture, pixelReaders, sniffPicture } from './pixels.js';
+import { decodeJpeg, decodePicture, pixelReaders, sniffPicture } from './pixels.js';
 import { texts } from './texts.js';
 
 // The output's name: the input's name with its last ending replaced.
@@ -40,11 +40,13 @@ async function pictureToEmblem(converter, file, options, read) {
   const sniffed = sniffPicture(bytes.subarray(0, 256 * 1024));
   let result = await converter.emblemFromFile(bytes, file.name, options, sniffed?.width != null ? sniffed : null);
   if (!result) {
+    const check = (w, h) => converter.checkSize(w, h, options.fit);
+    const consume = (width, height, readStrips) => converter.emblemFromStrips(width, height, options, readStrips);
     try {
+      const jpeg = sniffed?.format === 'jpeg';
+      if (jpeg) result = await decodeJpeg(file, check, consume);
       // A JPEG is opaque, so a plain canvas (the quickest reader) keeps its pixels exactly.
-      const readers = sniffed?.format === 'jpeg' ? [pixelReaders.plainCanvas] : undefined;
-      result = await decodePicture(file, (w, h) => converter.checkSize(w, h, options.fit),
-        (width, height, readStrips) => converter.emblemFromStrips(width, height, options, readStrips), readers);
+      result ??= await decodePicture(file, check, consume, jpeg ? [pixelReaders.plainCanvas] : undefined);
     } catch (e) {
       throw e instanceof Refused ? e : new Refused(texts.damaged);
     }

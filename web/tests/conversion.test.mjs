@@ -16,6 +16,9 @@ const paletteArt = join(made, 'palette.png');
 const greyArt = join(made, 'grau.png');
 // An emblem holding every one of the 65536 words once.
 const everyWord = join(made, 'alle.zwp');
+// Photos as cameras and editors save them: each chroma subsampling, progressive,
+// grey, with restart markers, and with a colour profile the converter ignores.
+const photos = ['420', '422', '444', 'progressiv', 'grau', 'neustart', 'profil'].map((n) => join(made, `foto-${n}.jpg`));
 
 before(async () => {
   python(`
@@ -35,6 +38,15 @@ pal.putdata([(x * y) % 256 for y in range(30) for x in range(40)])
 pal.save(sys.argv[2], transparency=bytes((i * 53) % 256 for i in range(256)))
 Image.merge("LA", (im.getchannel("R"), im.getchannel("A"))).resize((60, 60)).save(sys.argv[3])
 `, largeArtwork, paletteArt, greyArt);
+  python(`
+import sys
+from PIL import Image
+im = Image.effect_mandelbrot((301, 203), (-2.2, -1.2, 1.0, 1.2), 40).convert("RGB")
+profile = open("/usr/share/color/icc/ghostscript/rommrgb.icc", "rb").read()
+for path, extra in zip(sys.argv[1:], [dict(subsampling=2), dict(subsampling=1), dict(subsampling=0),
+                                      dict(progressive=True), {}, dict(restart_marker_blocks=3), dict(icc_profile=profile)]):
+    (im.convert("L") if "grau" in path else im).save(path, quality=85, **extra)
+`, ...photos);
   const words = Buffer.alloc(280 + 2 * 65536);
   words.writeInt32LE(256, 272);
   words.writeInt32LE(256, 276);
@@ -64,6 +76,7 @@ const table = [
     options: { fit: 128, dither: true, background: '#336699' } },
   { what: 'artwork shrunk to 40', files: artwork, options: { fit: 40 } },
   { what: 'rotated photos, TGA and PNGs of every depth over a colour', files: exact, options: { background: '#336699' } },
+  { what: 'photos of every JPEG kind, shrunk to 100', files: photos, options: { fit: 100 } },
   { what: 'transparent 512² shrunk to 128 and dithered', files: [largeArtwork], options: { fit: 128, dither: true } },
 ];
 
