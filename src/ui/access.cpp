@@ -25,8 +25,38 @@ class DriveBoxInterface final : public QAccessibleWidget {
   }
 };
 
+// A container whose children are read as they stand on screen, top to bottom
+// and left to right, whatever order they were made and stacked in; children
+// marked decorative are left out, as a screen reader should skip them.
+class VisualOrderInterface final : public QAccessibleWidget {
+ public:
+  explicit VisualOrderInterface(QWidget* w) : QAccessibleWidget(w) {}
+  int childCount() const override { return static_cast<int>(children().size()); }
+  QAccessibleInterface* child(int index) const override {
+    const QList<QWidget*> all = children();
+    return index >= 0 && index < all.size() ? QAccessible::queryAccessibleInterface(all[index]) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child ? static_cast<int>(children().indexOf(child->object())) : -1;
+  }
+
+ private:
+  QList<QWidget*> children() const {
+    QList<QWidget*> out;
+    for (QObject* o : widget()->children()) {
+      auto* w = qobject_cast<QWidget*>(o);
+      if (w && !w->isWindow() && !w->isHidden() && !w->property(kDecorative).toBool()) out.push_back(w);
+    }
+    std::stable_sort(out.begin(), out.end(), [](const QWidget* a, const QWidget* b) {
+      return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+    });
+    return out;
+  }
+};
+
 QAccessibleInterface* windowInterface(const QString& key, QObject* object) {
   if (!object->isWidgetType()) return nullptr;
+  if (object->property(kReadInVisualOrder).toBool()) return new VisualOrderInterface(static_cast<QWidget*>(object));
   if (key == QLatin1String(PreviewSurface::staticMetaObject.className())) {
     return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
   }

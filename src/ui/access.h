@@ -11,8 +11,12 @@ class QWidget;
 namespace zwp::ui {
 
 // The preview is announced as an image, the drive box by its label with the
-// drive as its value; installed once, before the window is built.
+// drive as its value; a widget with the property kReadInVisualOrder set
+// presents its children in the order they stand on screen, without those
+// with kDecorative set. Installed once, before the window is built.
 void installAccessibility();
+inline constexpr char kReadInVisualOrder[] = "zwpReadInVisualOrder";
+inline constexpr char kDecorative[] = "zwpDecorative";
 
 // WCAG's contrast ratio of two colours, 1 to 21.
 double contrastOf(const QColor& a, const QColor& b);

@@ -34,6 +34,7 @@ W* place(W* widget, const char* name, int left, int top, int width, int height) 
 // The dark grey panels with white text.
 QFrame* panel(QWidget* parent) {
   auto* f = new QFrame(parent);
+  f->setProperty(kReadInVisualOrder, true);
   f->setFrameStyle(QFrame::Box | QFrame::Sunken);
   f->setAutoFillBackground(true);
   QPalette pal = f->palette();
@@ -74,7 +75,6 @@ void Form1::describeControls() {
   drvlaufwerk->setAccessibleName(text::kDriveName);
   Label1->setBuddy(drvlaufwerk);
   picbmp->setAccessibleName(text::kPreviewName);
-  Picture1->setAccessibleName(text::kBannerName);
   btnformat->setAccessibleDescription(text::kDirectionHelp);
   btnformat->setToolTip(text::kDirectionHelp);
   cmdconvert->setAccessibleDescription(text::kConvertHelp);
@@ -92,6 +92,8 @@ Form1::~Form1() = default;
 void Form1::buildControls() {
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("client"));
+  // Screen readers read the window as it stands on screen (set before any of it is announced).
+  client->setProperty(kReadInVisualOrder, true);
   client->setFixedSize(kClientWidth, kClientHeight);
   client->setAutoFillBackground(true);
   QPalette black = client->palette();
@@ -116,6 +118,7 @@ void Form1::buildControls() {
   Label1->stackUnder(drvlaufwerk);
 
   Picture1 = place(new QFrame(client), "Picture1", 0, 0, 404, 104);
+  Picture1->setProperty(kDecorative, true);  // artwork only: screen readers skip it
   Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   Picture1->setLineWidth(2);
   auto* art = new QLabel(Picture1);

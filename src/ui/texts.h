@@ -38,7 +38,6 @@ inline const QString kDriveName = QStringLiteral("Laufwerk");
 inline const QString kPreviewName = QStringLiteral("Vorschau");
 inline const QString kPreviewSized = QStringLiteral("Vorschau, %1 × %2 Pixel");
 inline const QString kFolderLevel = QStringLiteral("Ebene %1");
-inline const QString kBannerName = QStringLiteral("ZWP-Konverter");
 inline const QString kDirectionHelp =
     QStringLiteral("Schaltet die Richtung um: Bitmaps zu Wappen (BMP -> ZWP) oder Wappen zu Bitmaps (ZWP -> BMP)");
 inline const QString kConvertHelp = QStringLiteral("Wandelt die Vorschau um und fragt, wo sie gespeichert wird");

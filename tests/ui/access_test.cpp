@@ -1,8 +1,11 @@
 // The window by keyboard alone and as a screen reader sees it.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QAccessible>
 #include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QApplication>
@@ -88,6 +91,24 @@ TEST(ScreenReader, EveryControlHasANameAndARole) {
   const QListWidgetItem* folder = h.form->Dirverzeichnis->item(1);
   EXPECT_FALSE(folder->data(Qt::AccessibleTextRole).toString().startsWith(' '));
   EXPECT_EQ(folder->data(Qt::AccessibleDescriptionRole).toString(), "Ebene 2");
+}
+
+// A screen reader walks the controls in the order they stand on screen, and
+// never meets the banner.
+TEST(ScreenReader, ReadsInVisualOrderWithoutTheBanner) {
+  Harness h;
+  QStringList heard;
+  const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* a) {
+    for (int i = 0; i < a->childCount(); ++i) {
+      QAccessibleInterface* c = a->child(i);
+      if (c->object() == h.form->Picture1) heard << "Banner";
+      if (c->role() != QAccessible::Grouping && c->role() != QAccessible::Client) heard << c->text(QAccessible::Name);
+      if (c->role() == QAccessible::Grouping || c->role() == QAccessible::Client) walk(c);
+    }
+  };
+  walk(QAccessible::queryAccessibleInterface(h.form->centralWidget()));
+  EXPECT_EQ(heard, QStringList({"BMP -> ZWP", "Laufwerk:", "Laufwerk", "Verzeichnisse", "Dateien", h.form->lblbreite->text(),
+                                h.form->lblhöhe->text(), h.form->picbmp->accessibleName(), "Konvert"}));
 }
 
 // Under a dark theme the lists keep at least 3:1 to the dark grey panels.
