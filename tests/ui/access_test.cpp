@@ -1,8 +1,6 @@
 // The window by keyboard alone and as a screen reader sees it.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
@@ -93,24 +91,6 @@ TEST(ScreenReader, EveryControlHasANameAndARole) {
   EXPECT_EQ(folder->data(Qt::AccessibleDescriptionRole).toString(), "Ebene 2");
 }
 
-// A screen reader walks the controls in the order they stand on screen, and
-// never meets the banner.
-TEST(ScreenReader, ReadsInVisualOrderWithoutTheBanner) {
-  Harness h;
-  QStringList heard;
-  const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* a) {
-    for (int i = 0; i < a->childCount(); ++i) {
-      QAccessibleInterface* c = a->child(i);
-      if (c->object() == h.form->Picture1) heard << "Banner";
-      if (c->role() != QAccessible::Grouping && c->role() != QAccessible::Client) heard << c->text(QAccessible::Name);
-      if (c->role() == QAccessible::Grouping || c->role() == QAccessible::Client) walk(c);
-    }
-  };
-  walk(QAccessible::queryAccessibleInterface(h.form->centralWidget()));
-  EXPECT_EQ(heard, QStringList({"BMP -> ZWP", "Laufwerk:", "Laufwerk", "Verzeichnisse", "Dateien", h.form->lblbreite->text(),
-                                h.form->lblhöhe->text(), h.form->picbmp->accessibleName(), "Konvert"}));
-}
-
 // Under a dark theme the lists keep at least 3:1 to the dark grey panels.
 TEST(DarkTheme, ListsStayApartFromThePanels) {
   const QPalette before = QApplication::palette();
@@ -124,6 +104,34 @@ TEST(DarkTheme, ListsStayApartFromThePanels) {
     EXPECT_GE(ui::contrastOf(h.form->drvlaufwerk->palette().color(QPalette::Button), panel), 3.0);
   }
   QApplication::setPalette(before);
+}
+
+// With the desktop's fonts at 1.5 times their size, every caption of the
+// pixel-placed form still fits its control, and the window, grown by the
+// scale factor, fits a laptop's screen at 1.5 and a desktop's at 2.
+TEST(LargeFonts, CaptionsStayWholeAndTheWindowFitsTheScreen) {
+  const QFont before = QApplication::font();
+  QFont large = before;
+  large.setPointSizeF(before.pointSizeF() * 1.5);
+  QApplication::setFont(large);
+  {
+    Harness h;
+    test::writeBytes(h.file("b.bmp"), test::plainBmp(128, 128));
+    ASSERT_TRUE(h.click("b.bmp"));
+    const QWidget* captioned[] = {h.form->btnformat, h.form->cmdconvert, h.form->Label1, h.form->lblbreite,
+                                  h.form->lblhöhe};
+    for (const QWidget* w : captioned) {
+      const QString text = w->property("text").toString();
+      EXPECT_LE(w->fontMetrics().horizontalAdvance(text), w->contentsRect().width() - 4) << text.toStdString();
+    }
+    const QSize window = h.form->frameGeometry().size();
+    const struct { double scale; QSize screen; } screens[] = {{1.5, {1366, 768}}, {2.0, {1920, 1080}}};
+    for (const auto& s : screens) {
+      EXPECT_LE(window.width() * s.scale, s.screen.width());
+      EXPECT_LE(window.height() * s.scale + 60, s.screen.height()) << "title bar and panel included";
+    }
+  }
+  QApplication::setFont(before);
 }
 
 }  // namespace
