@@ -48,7 +48,7 @@ async function work({ id, run, file, options }, bytes) {
     for (const p of pictures) p.bitmap = await createImageBitmap(new ImageData(p.pixels, p.width, p.height));
   } catch (e) {  // no memory for the bitmaps: the result stays without pictures
     console.error(e);
-    pictures.length = 0;
+    for (const p of pictures.splice(0)) delete p.bitmap;
   }
   for (const p of [done, done.original]) delete p?.pixels;
   delete done.emblem;  // the output holds it
