@@ -26,6 +26,18 @@ function uniqueNames(names) {
   });
 }
 
+// What the local header and the central directory say alike of an entry,
+// from `at` on: version 2.0 needed, flags (bit 11: UTF-8 names), stored, no
+// time, its CRC, both sizes (the same: stored) and its name's length.
+function describe(header, at, crc, size, nameLength) {
+  header.setUint16(at, 20, true);
+  header.setUint16(at + 2, 0x0800, true);
+  header.setUint32(at + 10, crc, true);
+  header.setUint32(at + 14, size, true);
+  header.setUint32(at + 18, size, true);
+  header.setUint16(at + 22, nameLength, true);
+}
+
 // entries: [{ name, bytes (Uint8Array) }] -> Blob of type application/zip.
 export function zipOf(entries) {
   const encoder = new TextEncoder();
@@ -37,24 +49,13 @@ export function zipOf(entries) {
     const name = encoder.encode(names[i]);
     const crc = crc32(bytes);
     const local = new DataView(new ArrayBuffer(30));
-    // signature, version 2.0, flags (bit 11: UTF-8 names), stored, no time, crc, sizes, name length
     local.setUint32(0, 0x04034b50, true);
-    local.setUint16(4, 20, true);
-    local.setUint16(6, 0x0800, true);
-    local.setUint32(14, crc, true);
-    local.setUint32(18, bytes.length, true);
-    local.setUint32(22, bytes.length, true);
-    local.setUint16(26, name.length, true);
+    describe(local, 4, crc, bytes.length, name.length);
     parts.push(local, name, bytes);
     const entry = new DataView(new ArrayBuffer(46));
     entry.setUint32(0, 0x02014b50, true);
-    entry.setUint16(4, 20, true);
-    entry.setUint16(6, 20, true);
-    entry.setUint16(8, 0x0800, true);
-    entry.setUint32(16, crc, true);
-    entry.setUint32(20, bytes.length, true);
-    entry.setUint32(24, bytes.length, true);
-    entry.setUint16(28, name.length, true);
+    entry.setUint16(4, 20, true);  // made by version 2.0
+    describe(entry, 6, crc, bytes.length, name.length);
     entry.setUint32(42, offset, true);
     central.push(entry, name);
     offset += 30 + name.length + bytes.length;
