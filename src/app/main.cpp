@@ -12,6 +12,7 @@
 #include "core/version.h"
 #include "imageio/image_support.h"
 #include "ui/banner.h"
+#include "ui/file_names.h"
 #include "ui/form1.h"
 #include "ui/qt_platform.h"
 #include "ui/texts.h"
@@ -105,8 +106,11 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   qInstallMessageHandler(qtOwn);
   const zwp::ImageSupport images;
-  // Qt has taken its own options out by now; whatever is left must be ours.
-  const Arguments args = parse(QApplication::arguments());
+  // Qt has taken its own options out of argv by now; whatever is left must be
+  // ours. A file name keeps its bytes even where they are not UTF-8.
+  QStringList left;
+  for (int i = 0; i < argc; ++i) left << zwp::ui::decodeName(QByteArray(argv[i]));
+  const Arguments args = parse(left);
   if (!args.ok) {
     std::fprintf(stderr, "zwp-konverter: falscher Aufruf\n%s", kHelp);
     return 2;

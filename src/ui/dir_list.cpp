@@ -3,12 +3,13 @@
 #include <dirent.h>
 
 #include <QApplication>
-#include <QCollator>
 #include <QDir>
+#include <QFileInfo>
 #include <QStyle>
 #include <cerrno>
 
 #include "core/error.h"
+#include "ui/file_names.h"
 #include "ui/texts.h"
 
 namespace zwp::ui {
@@ -18,11 +19,10 @@ constexpr int kPathRole = Qt::UserRole;
 
 // Opens and closes the directory to prove it can be listed.
 void requireListable(const QString& path) {
-  const QByteArray native = QFile::encodeName(path);
-  DIR* dir = ::opendir(native.constData());
+  const std::string name = filePath(path);
+  DIR* dir = ::opendir(name.c_str());
   if (!dir) {
     const int e = errno;
-    const std::string name = path.toStdString();
     if (e == ENOENT || e == ENOTDIR) throw Error(err::PathNotFound, standardDescription(err::PathNotFound) + ": " + name);
     throw fileError(e, name, FileAccess::Read);
   }
@@ -35,8 +35,7 @@ DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 void DirListBox::setPath(const QString& path) {
-  const QString clean = QDir::cleanPath(QDir(path_.isEmpty() ? QDir::currentPath() : path_).absoluteFilePath(
-      QDir::fromNativeSeparators(path)));
+  const QString clean = absoluteName(path, path_);
   requireListable(clean);
   if (clean == path_) return;
   path_ = clean;
@@ -49,32 +48,35 @@ void DirListBox::refresh() {
   const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
   const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
 
+  // The chain of folders comes from the path's text alone, so that no folder
+  // on it needs to be looked at (or to have a name Qt can open).
   QStringList chain;
-  for (QDir d(path_);; ) {
-    chain.prepend(d.absolutePath());
-    if (d.isRoot() || !d.cdUp()) break;
+  for (QString p = path_;;) {
+    chain.prepend(p);
+    const QString parent = QFileInfo(p).path();
+    if (parent == p) break;
+    p = parent;
   }
   int depth = 0;
   for (const QString& p : chain) {
-    addFolder(open, depth == 0 ? QDir::toNativeSeparators(p) : QDir(p).dirName(), depth, p);
+    addFolder(open, depth == 0 ? QDir::toNativeSeparators(p) : QFileInfo(p).fileName(), depth, p);
     ++depth;
   }
   setCurrentRow(count() - 1);
 
-  QStringList subdirs = QDir(path_).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-  QCollator order;
-  order.setCaseSensitivity(Qt::CaseInsensitive);
-  std::sort(subdirs.begin(), subdirs.end(), order);
+  QStringList subdirs = listFolder(path_, EntryKind::Folder);
+  sortAsShown(subdirs);
   for (const QString& s : subdirs) addFolder(closed, s, depth, QDir(path_).absoluteFilePath(s));
 }
 
 // A folder shown indented by its depth; a screen reader hears its bare name and its level.
 void DirListBox::addFolder(const QIcon& icon, const QString& name, int depth, const QString& path) {
-  auto* item = new QListWidgetItem(icon, QString(depth * 2, ' ') + name, this);
+  const QString shown = shownName(name);
+  auto* item = new QListWidgetItem(icon, QString(depth * 2, ' ') + shown, this);
   item->setData(kPathRole, path);
-  item->setData(Qt::AccessibleTextRole, name);
+  item->setData(Qt::AccessibleTextRole, shown);
   item->setData(Qt::AccessibleDescriptionRole, text::kFolderLevel.arg(depth + 1));
-  item->setToolTip(path);
+  item->setToolTip(shownName(path));
 }
 
 void DirListBox::enter(QListWidgetItem* item) {

@@ -1,11 +1,16 @@
 #include "ui/file_list.h"
 
-#include <QCollator>
-#include <QDir>
 #include <QKeyEvent>
 #include <QRegularExpression>
 
+#include "ui/file_names.h"
+
 namespace zwp::ui {
+
+namespace {
+// Each item keeps the file's real name; its text is the name as shown.
+constexpr int kNameRole = Qt::UserRole;
+}  // namespace
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
   connect(this, &QListWidget::itemClicked, this, &FileListBox::clicked);
@@ -23,14 +28,17 @@ void FileListBox::setPattern(const QString& pattern) {
 
 QString FileListBox::fileName() const {
   const QListWidgetItem* item = currentItem();
-  return item && item->isSelected() ? item->text() : QString();
+  return item && item->isSelected() ? item->data(kNameRole).toString() : QString();
 }
 
 bool FileListBox::selectFile(const QString& name) {
-  const auto found = findItems(name, Qt::MatchExactly);
-  if (found.isEmpty()) return false;
-  setCurrentItem(found.first());
-  return true;
+  for (int i = 0; i < count(); ++i) {
+    if (item(i)->data(kNameRole).toString() == name) {
+      setCurrentRow(i);
+      return true;
+    }
+  }
+  return false;
 }
 
 bool FileListBox::matches(const QString& name, const QString& pattern) {
@@ -46,15 +54,16 @@ void FileListBox::refresh() {
   clear();
   if (path_.isEmpty()) return;
   QStringList names;
-  for (const QString& name : QDir(path_).entryList(QDir::Files)) {
-    if (matches(name, pattern_)) names << name;
+  for (const QString& name : listFolder(path_, EntryKind::File)) {
+    if (matches(shownName(name), pattern_)) names << name;
   }
-  QCollator order;
-  order.setCaseSensitivity(Qt::CaseInsensitive);
-  std::sort(names.begin(), names.end(), order);
-  addItems(names);
-  // Long names that differ only at their end are told apart by the tooltip.
-  for (int i = 0; i < count(); ++i) item(i)->setToolTip(item(i)->text());
+  sortAsShown(names);
+  for (const QString& name : names) {
+    auto* entry = new QListWidgetItem(shownName(name), this);
+    entry->setData(kNameRole, name);
+    // Long names that differ only at their end are told apart by the tooltip.
+    entry->setToolTip(entry->text());
+  }
 }
 
 // A file is taken as a click takes it: made the selected one, then loaded.

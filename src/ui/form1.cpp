@@ -1,6 +1,5 @@
 #include "ui/form1.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -14,6 +13,7 @@
 #include "ui/access.h"
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
+#include "ui/file_names.h"
 #include "ui/preview_surface.h"
 #include "ui/texts.h"
 
@@ -199,7 +199,7 @@ void Form1::drvlaufwerk_Change() {
   const QString root = drvlaufwerk->drive();
   const bool shown = drvlaufwerk->indexFor(Dirverzeichnis->path()) == drvlaufwerk->currentIndex();
   const QString last = lastFolders_.value(drvlaufwerk->currentIndex());
-  const QString target = shown ? Dirverzeichnis->path() : !last.isEmpty() && QDir(last).exists() ? last : root;
+  const QString target = shown ? Dirverzeichnis->path() : kindOf(last) == EntryKind::Folder ? last : root;
   try {
     Dirverzeichnis->setPath(target);
   } catch (const Error&) {

@@ -36,7 +36,9 @@ bool isSystemFolder(const QString& path) {
 QString droppedFile(const QMimeData* data) {
   if (!data || !data->hasUrls() || data->urls().isEmpty()) return {};
   const QUrl url = data->urls().first();
-  return url.isLocalFile() ? url.toLocalFile() : QString();
+  if (!url.isLocalFile()) return {};
+  // The path's own bytes, so that a name that is not UTF-8 keeps them.
+  return decodeName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
 }
 }  // namespace
 
@@ -51,23 +53,28 @@ QString Form1::startDirectory() const {
 }
 
 void Form1::openFile(const QString& path) {
-  const QFileInfo info(path);
+  // Only the path's text is taken from QFileInfo; the file itself is looked at by its bytes.
+  const QString file = absoluteName(path);
+  const QFileInfo info(file);
   const bool emblem = isEmblemName(filePath(path));
   if ((tag() == QLatin1String("1")) != emblem) btnformat_Click();
   BusyPointer busy(this);
   try {
-    if (!info.isFile()) throw fileError(info.exists() ? EISDIR : ENOENT, filePath(path), FileAccess::Read);
-    const QString dir = info.absolutePath();
+    const EntryKind kind = kindOf(file);
+    if (kind != EntryKind::File) {
+      throw fileError(kind == EntryKind::Missing ? ENOENT : EISDIR, filePath(path), FileAccess::Read);
+    }
+    const QString dir = info.path();
     drvlaufwerk->setDrive(dir);
     Dirverzeichnis->setPath(dir);
     Fildatei->selectFile(info.fileName());
     if (emblem) {
-      showEmblem(emblemOf(readPictureBytes(filePath(info.absoluteFilePath()), true)));
+      showEmblem(emblemOf(readPictureBytes(filePath(file), true)));
     } else {
-      openPicture(filePath(info.absoluteFilePath()));
+      openPicture(filePath(file));
     }
   } catch (const std::exception& e) {
-    platform_.messageBoxes->show(text::kCannotShow.arg(info.fileName(), QString::fromUtf8(e.what())),
+    platform_.messageBoxes->show(text::kCannotShow.arg(shownName(info.fileName()), QString::fromUtf8(e.what())),
                                  MessageBoxes::kCritical, text::kErrorTitle);
   }
 }
@@ -85,7 +92,7 @@ void Form1::openPicture(const std::string& file) {
     if (e.reason() != Refusal::TooLarge) throw;
   }
   const PictureFacts facts = describePicture(picture);
-  const QString name = QFileInfo(QFile::decodeName(file.c_str())).fileName();
+  const QString name = shownName(QFileInfo(decodeName(QByteArray::fromStdString(file))).fileName());
   if (!platform_.messageBoxes->ask(text::kShrinkQuestion.arg(name).arg(facts.width).arg(facts.height),
                                    text::kShrinkTitle)) {
     return;

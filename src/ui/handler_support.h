@@ -1,12 +1,11 @@
 // Small pieces the window's handlers share.
 #pragma once
 
-#include <QFile>
 #include <QString>
 #include <QWidget>
-#include <string>
 
 #include "core/error.h"
+#include "ui/file_names.h"
 
 namespace zwp::ui {
 
@@ -21,9 +20,6 @@ class BusyPointer {
  private:
   QWidget* window_;
 };
-
-// A path as the file system takes it.
-inline std::string filePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // The refusals a click in the file list passes over without a word: a file
 // that is no usable bitmap, or an emblem whose header gives no usable size.

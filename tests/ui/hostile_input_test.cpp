@@ -6,12 +6,15 @@
 
 #include <QLabel>
 #include <filesystem>
+#include <random>
 #include <sstream>
 
 #include "cli/batch.h"
 #include "fakes.h"
 #include "support/bmp_builder.h"
+#include "ui/dir_list.h"
 #include "ui/file_list.h"
+#include "ui/file_names.h"
 #include "ui/preview_surface.h"
 
 namespace zwp {
@@ -189,20 +192,57 @@ TEST(HostileInput, FilesThatAreNoFiles) {
   }
 }
 
+// Any bytes make a name that gives the same bytes back, including characters
+// beyond U+FFFF whose second half looks like an escaped byte (U+1F080).
+TEST(HostileInput, NamesKeepEveryByte) {
+  std::vector<QByteArray> names = {"K\xf6nig", "\xf0\x9f\x82\x80\xf6", "\xed\xa0\x80", "\xc0\xaf", "\xf4\x90\x80\x80",
+                                   "\xe2\x82", "\xef\xbf\xbd"};
+  std::mt19937 random(7);
+  for (int i = 0; i < 2000; ++i) {
+    QByteArray bytes(static_cast<int>(random() % 12), '\0');
+    for (char& b : bytes) b = static_cast<char>(random() % 2 ? 0x80 + random() % 0x80 : random() % 0x100);
+    names.push_back(bytes);
+  }
+  for (const QByteArray& bytes : names) {
+    const QString name = ui::decodeName(bytes);
+    ASSERT_EQ(ui::encodeName(name), bytes) << bytes.toHex().toStdString();
+    const QString shown = ui::shownName(name);
+    EXPECT_EQ(QString::fromUtf8(shown.toUtf8()), shown) << "no half characters are shown";
+  }
+}
+
+// Latin-1 names from old Windows disks are not UTF-8: folder and file are
+// listed with a replacement character, and open, load and save by their bytes,
+// as zwpconv takes them.
 TEST(HostileInput, NameThatIsNoValidUtf8) {
   test::Harness h;
-  const std::string path = h.file("bad\xff\xfe.bmp");
-  test::writeBytes(path, validBmp());
-  h.form->Fildatei->setPath(h.programDir());
-  // The toolkit cannot carry such a name, so the list leaves it out rather
-  // than offer a file that could not be opened.
-  EXPECT_EQ(h.form->Fildatei->count(), 0);
+  fs::create_directories(h.file("disk/Gr\xfc\xdf"));
+  const std::string bitmap = h.file("disk/Gr\xfc\xdf/K\xf6nig.bmp");
+  test::writeBytes(bitmap, validBmp());
+  const auto latin1 = [](const std::string& path) { return ui::decodeName(QByteArray::fromStdString(path)); };
+
+  h.form->Dirverzeichnis->setPath(h.qfile("disk"));
+  const auto folders = h.form->Dirverzeichnis->findItems(QString::fromUtf8("Gr\uFFFD\uFFFD"), Qt::MatchEndsWith);
+  ASSERT_EQ(folders.size(), 1);
+  emit h.form->Dirverzeichnis->itemActivated(folders.first());
+  EXPECT_EQ(h.form->Dirverzeichnis->path(), latin1(h.file("disk/Gr\xfc\xdf")));
+  ASSERT_EQ(h.form->Fildatei->count(), 1);
+  EXPECT_EQ(h.form->Fildatei->item(0)->text(), QString::fromUtf8("K\uFFFDnig.bmp"));
+  h.form->Fildatei->setCurrentRow(0);
   h.form->Fildatei_Click();
-  EXPECT_TRUE(h.boxes->boxes.empty());
-  EXPECT_EQ(h.form->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(h.form->picbmp->picture().width(), 3);
+
+  h.convertTo(latin1(h.file("disk/Gr\xfc\xdf/K\xf6nig.zwp")));
   std::ostringstream out, err;
-  EXPECT_EQ(cli::main({path}, out, err, false), 0) << "the command line takes the bytes as they are";
-  EXPECT_EQ(test::readBytes(h.file("bad\xff\xfe.zwp")).size(), 280u + 3 * 2 * 2);
+  fs::create_directory(h.file("cli"));
+  ASSERT_EQ(cli::main({"-o", h.file("cli"), bitmap}, out, err, false), 0) << err.str();
+  EXPECT_EQ(test::readBytes(h.file("disk/Gr\xfc\xdf/K\xf6nig.zwp")), test::readBytes(h.file("cli/K\xf6nig.zwp")));
+
+  // Named on the command line, the emblem opens with its folder and list.
+  h.form->openFile(latin1(h.file("disk/Gr\xfc\xdf/K\xf6nig.zwp")));
+  EXPECT_EQ(h.form->Fildatei->fileName(), latin1("K\xf6nig.zwp"));
+  EXPECT_EQ(h.form->picbmp->picture().width(), 3);
+  ASSERT_EQ(h.boxes->boxes.size(), 2u);  // the emblem's height, then the saved notice
 }
 
 }  // namespace
