@@ -14,7 +14,45 @@ const workers = new Workers(window.zwpStarted);
 let files = [];
 let run = 0;  // a newer run makes an older one stop
 let zipUrl = null;  // of the last "Alle herunterladen", let go when the next run starts
-let outputs = [];  // { name, blob } of every finished file, for "Alle herunterladen"
+let outputs = [];  // { name, output } of every finished file, for "Alle herunterladen"
+let originalUrls = [];  // of the shown originals, let go when the next run starts
+// Pictures go on screen only once their card comes near it, so that a long
+// list costs the page nothing for the cards nobody looks at: each waiting
+// picture's element maps to what puts its picture in.
+const waiting = new Map();
+const nearScreen = new IntersectionObserver((entries) => {
+  for (const { target, isIntersecting } of entries) {
+    if (!isIntersecting) continue;
+    nearScreen.unobserve(target);
+    try {
+      waiting.get(target)();
+    } catch (e) {  // no memory for the picture: the card stays without it
+      console.error(e);
+    }
+    waiting.delete(target);
+  }
+}, { rootMargin: '100%' });
+
+function showWhenNear(picture, show) {
+  waiting.set(picture, show);
+  nearScreen.observe(picture);
+}
+
+const base64Digits = new TextEncoder().encode('ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/');
+
+// An emblem's download address: its bytes (at most 33 KB) as a data: address,
+// written straight into one buffer. It costs the browser nothing to keep,
+// where an object URL would be one more call to it per file.
+function dataUrlOf(bytes) {
+  const digits = new Uint8Array(Math.ceil(bytes.length / 3) * 4).fill(61);  // '='
+  for (let i = 0, o = 0; i < bytes.length; i += 3, o += 4) {
+    const n = (bytes[i] << 16) | ((bytes[i + 1] ?? 0) << 8) | (bytes[i + 2] ?? 0);
+    const count = Math.min(4, bytes.length - i + 1);
+    for (let k = 0; k < count; k++) digits[o + k] = base64Digits[(n >> (18 - 6 * k)) & 63];
+  }
+  return `data:application/octet-stream;base64,${new TextDecoder().decode(digits)}`;
+}
+
 let refocus = -1;  // the card to take the focus once it is shown again
 
 // The colour of an <input type="color"> ("#rrggbb") as 0x00BBGGRR.
@@ -51,24 +89,26 @@ function figureOf(picture, { width, height }, caption) {
   return figure;
 }
 
-function canvasOf({ bitmap }) {
+function canvasOf({ width, height, pixels }) {
   const canvas = element('canvas');
-  canvas.width = bitmap.width;
-  canvas.height = bitmap.height;
-  canvas.getContext('bitmaprenderer').transferFromImageBitmap(bitmap);
+  canvas.width = width;
+  canvas.height = height;
+  showWhenNear(canvas, () => canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0));
   return canvas;
 }
 
 // The original beside the result at the same scale: a picture the browser
 // reads is shown by the browser; others (TGA, and an emblem, which is its
 // own original) by the pixels the converter read.
-function originalOf(done) {
+function originalOf(done, file) {
   if (done.original) return figureOf(canvasOf(done.original), done, texts.original);
   const image = element('img');
   image.alt = texts.originalOf(done.name);
   image.decoding = 'async';
-  image.loading = 'lazy';  // decoded when scrolled near, so that a long list is not held up by its originals
-  image.src = done.originalUrl;
+  showWhenNear(image, () => {
+    originalUrls.push(URL.createObjectURL(file));
+    image.src = originalUrls.at(-1);
+  });
   return figureOf(image, done, texts.original);
 }
 
@@ -84,7 +124,7 @@ function fitButton(index) {
   return button;
 }
 
-function showResult(done, index) {
+function showResult(done, index, file) {
   const item = element('li', 'result');
   item.tabIndex = -1;  // takes the focus back after its own button converted the list again
   item.append(element('span', 'name', done.name));
@@ -95,14 +135,14 @@ function showResult(done, index) {
     return item;
   }
   const link = element('a', 'download', texts.download(done.outputName));
-  link.href = done.url;
+  link.href = done.url ?? dataUrlOf(done.output);
   link.download = done.outputName;
-  outputs.push({ name: done.outputName, blob: done.output });
+  outputs.push({ name: done.outputName, output: done.output });
   item.dataset.ms = done.ms.toFixed(2);
   item.append(link, element('span', 'size', texts.size(done.width, done.height)));
-  if (done.bitmap) {  // an emblem of a bitmap without pixels has nothing to show
+  if (done.pixels && done.width && done.height) {  // an emblem of a bitmap without pixels has nothing to show
     const previews = element('div', 'previews');
-    previews.append(originalOf(done), figureOf(canvasOf(done), done, done.fromEmblem ? texts.asPng : texts.emblem));
+    previews.append(originalOf(done, file), figureOf(canvasOf(done), done, done.fromEmblem ? texts.asPng : texts.emblem));
     item.append(previews);
   }
   return item;
@@ -117,8 +157,11 @@ async function convertAll() {
     return;
   }
   document.body.dataset.busy = 'true';
-  if (zipUrl) URL.revokeObjectURL(zipUrl);
+  for (const url of [zipUrl, ...originalUrls]) if (url) URL.revokeObjectURL(url);
   zipUrl = null;
+  originalUrls = [];
+  nearScreen.disconnect();
+  waiting.clear();
   outputs = [];
   downloadAll.hidden = true;
   results.replaceChildren();
@@ -133,11 +176,11 @@ async function convertAll() {
     done.name ||= files[i].name;
     let item;
     try {
-      item = showResult(done, i);
+      item = showResult(done, i, files[i]);
     } catch (e) {  // a result the page cannot show is refused, never left half-done
       console.error(done.name, e);
       Object.assign(done, { refusal: texts.damaged, tooLarge: false });
-      item = showResult(done, i);
+      item = showResult(done, i, files[i]);
     }
     results.append(item);
     if (i === refocus) item.focus();
@@ -160,8 +203,8 @@ function take(list) {
 
 // Every result in one ZIP, each entry the very bytes of its own download.
 async function downloadEverything() {
-  const entries = await Promise.all(outputs.map(async ({ name, blob }) => ({
-    name, bytes: new Uint8Array(await blob.arrayBuffer()),
+  const entries = await Promise.all(outputs.map(async ({ name, output }) => ({
+    name, bytes: output instanceof Blob ? new Uint8Array(await output.arrayBuffer()) : output,
   })));
   const link = element('a');
   if (zipUrl) URL.revokeObjectURL(zipUrl);

@@ -14,6 +14,7 @@ export const texts = {
   zipName: 'zwp-konverter.zip',
   notAPicture: 'Ungültiges Bild: kein Bild in einem bekannten Format',
   damaged: 'Ungültiges Bild: Bild ist beschädigt oder abgeschnitten',
+  unreadable: 'Die Datei kann nicht gelesen werden.',
   outOfMemory: 'Ungültiges Bild: zu groß für den Speicher dieser Seite',
   fitHint: '„Einpassen in“ verkleinert größere Bilder.',
   fitTo128: 'Auf 128 × 128 einpassen',

@@ -2,6 +2,7 @@
 // run) answers with the result of convertFile, or null when a newer run made
 // the job stale. A worker that dies answers its open jobs with a refusal and
 // takes no more; never a hang.
+import { isEmblemName, readFile } from './read.js';
 import { texts } from './texts.js';
 
 class Background {
@@ -21,11 +22,21 @@ class Background {
     });
   }
 
-  convert(id, file, options, run) {
-    return new Promise((resolve) => {
-      this.pending.set(id, resolve);
-      this.worker.postMessage({ id, run, file, options });
-    });
+  // The file goes to the worker as its bytes, read here: handing a File to a
+  // worker would make the browser look up the file's size and date first,
+  // with the page's thread waiting.
+  async convert(id, { file, options, run }, limits) {
+    const answer = new Promise((resolve) => this.pending.set(id, resolve));
+    let bytes;
+    try {
+      bytes = await readFile(file, isEmblemName(file.name) ? limits.emblem : limits.file);
+    } catch {
+      this.pending.delete(id);
+      return { name: file.name, refusal: texts.unreadable };
+    }
+    // A worker that died meanwhile has answered already.
+    if (!this.dead) this.worker.postMessage({ id, run, name: file.name, bytes, options }, [bytes.buffer]);
+    return answer;
   }
 }
 
@@ -37,7 +48,11 @@ export class Workers {
     this.nextId = 0;
     this.newestRun = 0;
     this.#add(first);
-    this.ready = first.hello.then((data) => (data.ready ? data.version : Promise.reject(new Error(data.reason))));
+    this.ready = first.hello.then((data) => {
+      if (!data.ready) throw new Error(data.reason);
+      this.limits = data.limits;
+      return data.version;
+    });
     more.then((started) => started.forEach((s) => this.#add(s)));
   }
 
@@ -71,7 +86,7 @@ export class Workers {
       const free = alive.find((b) => b.pending.size < 2);
       if (!free) return;
       this.queue.shift();
-      free.convert(this.nextId++, job.file, job.options, job.run).then((done) => {
+      free.convert(this.nextId++, job, this.limits).then((done) => {
         job.resolve(done);
         this.#dispatch();
       });
