@@ -23,6 +23,12 @@ void flattenRow(const uint8_t* in, size_t width, Alpha alpha, int32_t background
   const bool premultiplied = alpha == Alpha::Premultiplied;
   for (size_t x = 0; x < width; ++x, in += 4) {
     const int a = in[3];
+    // Opaque pixels (every pixel of a photo) keep their colour as it is; the
+    // blend below gives the same, only slower.
+    if (a == 255) {
+      out[x] = colourOf(in[0], in[1], in[2]);
+      continue;
+    }
     int c[3];
     for (size_t k = 0; k < 3; ++k) {
       const int own = premultiplied ? std::min<int>(in[k], a) * 255 : in[k] * a;
