@@ -110,11 +110,11 @@ test('every result shows its original, and "Alle herunterladen" gives each downl
   writeFileSync(emblem, zwpconv(bmp));
   const results = await convertInPage(page, [bmp, png, tga, emblem]);
   assert.equal(await page.locator('#results .previews').count(), 4);
-  // Both pictures shown at the same size; an original the browser reads has loaded once in view.
-  for (const original of await page.locator('#results img.pic').all()) {
-    await original.scrollIntoViewIfNeeded();
-    await original.evaluate((img) => img.decode());
-  }
+  // Both pictures shown at the same size, each drawn once its card is in view.
+  for (const picture of await page.locator('#results .pic').all()) await picture.scrollIntoViewIfNeeded();
+  await page.waitForFunction(() => [...document.querySelectorAll('#results canvas')]
+    .every((c) => c.getContext('2d').getImageData(0, 0, 1, 1).data[3] === 255), null, { timeout: 5000 });
+  for (const original of await page.locator('#results img.pic').all()) await original.evaluate((img) => img.decode());
   const shown = await page.$$eval('#results .previews', (all) => all.map((p) => {
     const [original, result] = [...p.querySelectorAll('.pic')];
     return { same: original.getBoundingClientRect().width === result.getBoundingClientRect().width,
