@@ -28,10 +28,10 @@ int utf8Sequence(const unsigned char* p, qsizetype n, char32_t& cp) {
   const unsigned char b = p[0];
   const int len = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
   if (len == 0 || len > n) return 0;
-  cp = len == 1 ? b : b & (0x7F >> len);
+  cp = static_cast<char32_t>(len == 1 ? b : b & (0x7F >> len));
   for (int k = 1; k < len; ++k) {
     if ((p[k] & 0xC0) != 0x80) return 0;
-    cp = cp << 6 | (p[k] & 0x3F);
+    cp = cp << 6 | static_cast<char32_t>(p[k] & 0x3F);
   }
   // Overlong forms, encoded surrogates and code points beyond U+10FFFF are not UTF-8.
   const bool overlong = (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
