@@ -6,7 +6,17 @@ set -u
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${ZWP_ATSPI_SESSION:-}" ]; then
-  exec env ZWP_ATSPI_SESSION=1 xvfb-run -a -s "-screen 0 800x600x24" dbus-run-session -- "$0" "$@"
+  # A virtual X server of its own: -displayfd picks a free display and names it
+  # once the server takes connections, so neither another test's server nor a
+  # slow start can get in the way (xvfb-run -a could, on a loaded machine).
+  number=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$number" 2>/dev/null & xvfb=$!
+  for _ in $(seq 200); do [ -s "$number" ] && break; sleep 0.1; done
+  DISPLAY=:$(head -n 1 "$number") ZWP_ATSPI_SESSION=1 dbus-run-session -- "$0" "$@"
+  status=$?
+  kill $xvfb 2>/dev/null
+  rm -f "$number"
+  exit $status
 fi
 work=$(mktemp -d)
 trap 'kill $app $bus 2>/dev/null; rm -rf "$work"' EXIT
