@@ -101,6 +101,16 @@ export const pixelReaders = {
 const stripBytes = 1 << 20;
 const rowsPerStrip = (width) => Math.max(1, Math.floor(stripBytes / (4 * width)));
 
+// What consume's readStrips is: take(bytes, rows) for each strip from the
+// top, the bytes from read(y, rows).
+const stripsOf = (width, height, read) => async (take) => {
+  const step = rowsPerStrip(width);
+  for (let y = 0; y < height; y += step) {
+    const rows = Math.min(step, height - y);
+    take(await read(y, rows), rows);
+  }
+};
+
 // A JPEG through the browser's ImageDecoder, its frame copied out a strip at
 // a time as RGBA with no canvas in between: for a large photo several times
 // quicker than drawing it. Takes `check` and `consume` as decodePicture does.
@@ -122,18 +132,14 @@ export async function decodeJpeg(blob, check, consume) {
     if (!/^(RGB|BGR)[AX]$/.test(frame.format) || frame.rotation || frame.flip) return null;
     const { x, y: top, width, height } = frame.visibleRect;
     check(width, height);
-    const step = rowsPerStrip(width);
     // One strip's memory serves every strip (take copies it): a fresh one each
     // time would cost more than the copying itself.
-    const strip = new Uint8Array(width * Math.min(step, height) * 4);
-    return await consume(width, height, async (take) => {
-      for (let y = 0; y < height; y += step) {
-        const rows = Math.min(step, height - y);
-        const part = strip.subarray(0, width * rows * 4);
-        await frame.copyTo(part, { rect: { x, y: top + y, width, height: rows }, format: 'RGBA' });
-        take(part, rows);
-      }
-    });
+    const strip = new Uint8Array(width * Math.min(rowsPerStrip(width), height) * 4);
+    return await consume(width, height, stripsOf(width, height, async (y, rows) => {
+      const part = strip.subarray(0, width * rows * 4);
+      await frame.copyTo(part, { rect: { x, y: top + y, width, height: rows }, format: 'RGBA' });
+      return part;
+    }));
   } finally {
     frame.close();
     decoder.close();
@@ -152,17 +158,11 @@ export async function decodePicture(blob, check, consume, readers = Object.value
   try {
     const { width, height } = bitmap;
     check(width, height);
-    const step = rowsPerStrip(width);
     for (const open of readers) {
       const reader = open(bitmap);
       if (!reader) continue;
       try {
-        return await consume(width, height, async (take) => {
-          for (let y = 0; y < height; y += step) {
-            const rows = Math.min(step, height - y);
-            take(reader.read(y, rows), rows);
-          }
-        });
+        return await consume(width, height, stripsOf(width, height, (y, rows) => reader.read(y, rows)));
       } finally {
         reader.close();
       }
