@@ -9,42 +9,6 @@ namespace {
 
 [[noreturn]] void cut() { throw refused(Refusal::Damaged); }
 
-// Walks a GIF's blocks up to the end of its first image's data.
-void checkGif(std::span<const uint8_t> f) {
-  size_t at = 13;
-  if (f.size() < at) cut();
-  auto skipTable = [&](uint8_t flags) {
-    if (flags & 0x80) at += 3 * (size_t{2} << (flags & 7));
-  };
-  auto skipSubBlocks = [&] {
-    for (;;) {
-      if (at >= f.size()) cut();
-      const size_t length = f[at++];
-      if (length == 0) return;
-      at += length;
-    }
-  };
-  skipTable(f[10]);
-  for (;;) {
-    if (at >= f.size()) cut();
-    const uint8_t block = f[at++];
-    if (block == 0x21) {  // an extension: its label, then sub-blocks
-      ++at;
-      skipSubBlocks();
-    } else if (block == 0x2C) {  // the first image: descriptor, colour table, LZW code size, data
-      if (at + 9 > f.size()) cut();
-      const uint8_t flags = f[at + 8];
-      at += 9;
-      skipTable(flags);
-      ++at;
-      skipSubBlocks();
-      return;
-    } else {
-      throw refused(Refusal::Damaged);  // the trailer before any image, or no block at all
-    }
-  }
-}
-
 // Walks a TGA's pixel data, run-length packets included, to its last pixel.
 void checkTga(std::span<const uint8_t> f) {
   if (f.size() < 18) cut();
@@ -87,7 +51,6 @@ void checkJpeg(std::span<const uint8_t> f) {
 
 void checkComplete(Format format, std::span<const uint8_t> file) {
   switch (format) {
-    case Format::Gif: return checkGif(file);
     case Format::Tga: return checkTga(file);
     case Format::Jpeg: return checkJpeg(file);
     case Format::Webp:

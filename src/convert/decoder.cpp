@@ -1,5 +1,7 @@
 #include "convert/decoder.h"
 
+#include "convert/gif_decoder.h"
+#include "convert/png_decoder.h"
 #include "convert/tga_decoder.h"
 
 #include <algorithm>
@@ -28,7 +30,8 @@ bool plausibleTga(std::span<const uint8_t> f) {
 
 std::map<Format, std::shared_ptr<const Decoder>>& registry() {
   // Formats whose decoders need no toolkit are always there.
-  static std::map<Format, std::shared_ptr<const Decoder>> decoders = {{Format::Tga, tgaDecoder()}};
+  static std::map<Format, std::shared_ptr<const Decoder>> decoders = {
+      {Format::Png, pngDecoder()}, {Format::Gif, gifDecoder()}, {Format::Tga, tgaDecoder()}};
   return decoders;
 }
 
@@ -68,7 +71,9 @@ const char* formatName(Format format) {
   return "unbekannt";
 }
 
-bool decodedInStrips(Format format) { return format == Format::Png || format == Format::Jpeg || format == Format::Tiff; }
+bool decodedInStrips(Format format) {
+  return format == Format::Png || format == Format::Gif || format == Format::Jpeg || format == Format::Tiff;
+}
 
 std::span<const char* const> pictureExtensions() { return kExtensions; }
 

@@ -1,6 +1,6 @@
 // The picture formats we read, recognised by content (and by name where a
 // format has no magic), and the place where decoders that need a toolkit
-// (libpng, libjpeg, Qt) are plugged in. BMP files and emblems need none.
+// (libjpeg, libtiff, Qt) are plugged in. BMP, PNG, GIF, TGA and emblems need none.
 #pragma once
 
 #include <cstdint>
@@ -55,13 +55,13 @@ class Decoder {
   virtual void decode(std::span<const uint8_t> file, RowSink& rows) const = 0;
 };
 
-// True for the formats whose rows arrive a strip at a time (PNG, JPEG, TIFF)
+// True for the formats whose rows arrive a strip at a time (PNG, GIF, JPEG, TIFF)
 // rather than after a decode of the whole picture, in every program that
 // reads them: shrunk as they come, they may be far larger than one picture
 // in memory.
 bool decodedInStrips(Format format);
 
-// Plugs a decoder in for a format (BMP and TGA are always our own). Done once, before
+// Plugs a decoder in for a format (BMP, PNG, GIF and TGA are always our own). Done once, before
 // any reading starts; a format without a decoder is refused as unknown.
 void installDecoder(Format format, std::shared_ptr<const Decoder> decoder);
 const Decoder* decoderFor(Format format);

@@ -1,6 +1,6 @@
-// The decoders this program plugs into the conversion pipeline: libpng for
-// PNG, libjpeg for JPEG, libtiff for the common TIFFs, Qt's readers for GIF,
-// WebP and the rarer TIFFs, each asked only for the format it was chosen for.
+// The decoders this program plugs into the conversion pipeline: libjpeg for
+// JPEG, libtiff for the common TIFFs, Qt's readers for WebP and the rarer
+// TIFFs, each asked only for the format it was chosen for.
 #pragma once
 
 #include <memory>
@@ -9,10 +9,9 @@
 
 namespace zwp {
 
-std::shared_ptr<const Decoder> pngDecoder();
 std::shared_ptr<const Decoder> jpegDecoder();
 std::shared_ptr<const Decoder> tiffDecoder();
-// Qt's reader for one format ("gif", "webp", "tiff").
+// Qt's reader for one format ("webp", "tiff").
 std::shared_ptr<const Decoder> qtDecoder(Format format, const char* qtFormat);
 
 }  // namespace zwp

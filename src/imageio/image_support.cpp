@@ -24,9 +24,7 @@ ImageSupport::ImageSupport() {
   // Qt refuses larger pictures before it allocates them; 4 bytes a pixel.
   QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
   (void)QImageReader::supportedImageFormats();  // loads the plugins here, not in a worker
-  installDecoder(Format::Png, pngDecoder());
   installDecoder(Format::Jpeg, jpegDecoder());
-  installDecoder(Format::Gif, qtDecoder(Format::Gif, "gif"));
   installDecoder(Format::Webp, qtDecoder(Format::Webp, "webp"));
   installDecoder(Format::Tiff, tiffDecoder());
   installPngEncoder(encodePng);

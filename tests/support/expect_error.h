@@ -20,6 +20,18 @@ inline int errorNumberOf(const std::function<void()>& action) {
   return 0;
 }
 
+// The refusal that action raises (always error 481), or Refusal::None when
+// it raises none.
+inline Refusal refusalOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::InvalidPicture);
+    return e.reason();
+  }
+  return Refusal::None;
+}
+
 }  // namespace zwp::test
 
 #define EXPECT_ERROR(statement, number) \

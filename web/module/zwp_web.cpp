@@ -15,7 +15,6 @@
 
 #include "convert/completeness.h"
 #include "convert/encode.h"
-#include "convert/png_rows.h"
 #include "convert/pipeline.h"
 #include "core/error.h"
 #include "core/picture.h"
@@ -37,17 +36,14 @@ struct Result {
 Result result;
 
 // What a call returns; TooLarge is a refusal that "fit" would mend, and
-// NeedsPixels says that the browser's decoder is to hand over the pixels.
-// NeedsInflating that the page is to inflate the PNG data (zwp_deflated)
-// and hand it over (zwp_add_inflated).
-enum Status : int { Refused = 0, Done = 1, NeedsPixels = 2, TooLarge = 3, NeedsInflating = 4 };
+// NeedsPixels says that the browser's decoder is to hand over the pixels;
+// OutOfMemory that the module's memory could not hold what the file needs.
+enum Status : int { Refused = 0, Done = 1, NeedsPixels = 2, TooLarge = 3, OutOfMemory = 4 };
 
 // The picture whose pixels the page is handing over, strip by strip.
 std::unique_ptr<zwp::PictureBuilder> building;
 // Whether the last file read needs the page's pixels decoded in strips.
 bool strips = false;
-// The PNG whose inflated data the page is handing over.
-std::unique_ptr<zwp::PngRows> png;
 
 Status refuse(const zwp::Error& e) {
   result = {};
@@ -87,8 +83,8 @@ int guarded(Work work) {
     return work();
   } catch (const std::bad_alloc&) {
     building.reset();
-    png.reset();
-    return refuse(zwp::Error(zwp::err::OutOfMemory, zwp::standardDescription(zwp::err::OutOfMemory)));
+    result = {};
+    return OutOfMemory;
   } catch (const zwp::Error& e) {
     return refuse(e);
   } catch (const std::exception& e) {
@@ -101,9 +97,8 @@ int guarded(Work work) {
 extern "C" {
 
 // A picture file's bytes to an emblem, when the module reads its format
-// itself (BMP, TGA); a PNG it reads too, once the page has inflated its data
-// (NeedsInflating); for the formats the browser decodes (JPEG, GIF, WebP)
-// the size its header gives (width -1 when the page could not read
+// itself (BMP, PNG, GIF, TGA); for the formats the browser decodes (JPEG,
+// WebP) the size its header gives (width -1 when the page could not read
 // one) and the file's being whole are checked, as zwpconv checks them, and
 // NeedsPixels asks for its pixels (see zwp_begin).
 EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_file(const uint8_t* bytes, size_t size, const char* name, int32_t background,
@@ -113,23 +108,11 @@ EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_file(const uint8_t* bytes, size_t size,
     const zwp::Format format = zwp::formatOf(file.bytes, file.name);
     zwp::ReadOptions options = optionsOf(zwp::Target::Emblem, fit, dither);
     options.background = background;
-    if (format == zwp::Format::Bmp || format == zwp::Format::Tga) {
-      return static_cast<int>(finishEmblem(zwp::readPicture(file, options)));
-    }
+    if (zwp::decoderFor(format)) return static_cast<int>(finishEmblem(zwp::readPicture(file, options)));
     if (format == zwp::Format::Unknown || format == zwp::Format::Tiff) throw zwp::refused(zwp::Refusal::UnknownFormat);
     strips = zwp::decodedInStrips(format);
     if (width >= 0) zwp::checkSize(width, height, options, strips);
     building.reset();
-    png.reset();
-    if (format == zwp::Format::Png) {
-      // Every PNG is read here, so that it reads exactly as zwpconv reads it;
-      // only its inflating is left to the browser.
-      png = std::make_unique<zwp::PngRows>(file.bytes);
-      const zwp::PictureHeader& header = png->header();
-      building = std::make_unique<zwp::PictureBuilder>(header.width, header.height, header.orientation, options, true);
-      result = {};
-      return static_cast<int>(NeedsInflating);
-    }
     zwp::checkComplete(format, file.bytes);
     result = {};
     return static_cast<int>(NeedsPixels);
@@ -169,25 +152,10 @@ EMSCRIPTEN_KEEPALIVE int zwp_add_rows(const uint8_t* rgba, int32_t rows, int32_t
   });
 }
 
-// The PNG data still deflated, for the page to inflate.
-EMSCRIPTEN_KEEPALIVE const uint8_t* zwp_deflated() { return png ? png->deflated().data() : nullptr; }
-EMSCRIPTEN_KEEPALIVE size_t zwp_deflated_size() { return png ? png->deflated().size() : 0; }
-
-// The next inflated bytes of the PNG read last.
-EMSCRIPTEN_KEEPALIVE int zwp_add_inflated(const uint8_t* bytes, size_t size) {
-  return guarded([&] {
-    if (!png || !building) throw zwp::invalidPicture("kein Bild begonnen");
-    png->add({bytes, size}, *building);
-    return static_cast<int>(Done);
-  });
-}
-
-// The emblem of the pixels or the inflated data handed over.
+// The emblem of the pixels handed over.
 EMSCRIPTEN_KEEPALIVE int zwp_finish() {
   return guarded([&] {
     if (!building) throw zwp::invalidPicture("kein Bild begonnen");
-    if (png) png->finish(*building);
-    png.reset();
     const std::unique_ptr<zwp::PictureBuilder> done = std::move(building);
     return static_cast<int>(finishEmblem(done->finish()));
   });

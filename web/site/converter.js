@@ -14,7 +14,7 @@ export class Refused extends Error {
   }
 }
 
-const Status = { Refused: 0, Done: 1, NeedsPixels: 2, TooLarge: 3, NeedsInflating: 4 };
+const Status = { Refused: 0, Done: 1, NeedsPixels: 2, TooLarge: 3, OutOfMemory: 4 };
 
 export class Converter {
   static async load() {
@@ -29,32 +29,13 @@ export class Converter {
   }
 
   // A picture file to an emblem: { width, height, pixels, emblem } when the
-  // converter reads its format itself (BMP, TGA, and PNG once the browser has
-  // inflated its data); null when the browser is to decode it and hand its
-  // pixels to emblemFromStrips. Throws Refused for a file that is no picture,
-  // is cut, or has a size (`size` from its header, when known) that cannot
-  // become an emblem.
-  async emblemFromFile(bytes, name, { fit, dither, background }, size) {
-    const status = this.#withFile(bytes, name, (file, at) => this.m._zwp_emblem_from_file(file, bytes.length, at,
-      background, fit, dither ? 1 : 0, size?.width ?? -1, size?.height ?? -1));
-    if (status !== Status.NeedsInflating) return this.#take(status);
-    const m = this.m;
-    const deflated = m.HEAPU8.slice(m._zwp_deflated(), m._zwp_deflated() + m._zwp_deflated_size());
-    try {
-      // Written straight into the stream: a Blob would cost a round trip to the browser per file.
-      const inflater = new DecompressionStream('deflate');
-      const writer = inflater.writable.getWriter();
-      writer.write(deflated).then(() => writer.close()).catch(() => {});  // a broken stream fails the reading below
-      for await (const chunk of inflater.readable) {
-        const added = this.#withBytes(chunk, (at) => m._zwp_add_inflated(at, chunk.length), true);
-        if (added !== Status.Done) this.#take(added);
-      }
-    } catch (e) {
-      if (e instanceof Refused) throw e;
-      m._zwp_finish();  // lets go of the picture begun
-      throw new Refused(texts.damaged);
-    }
-    return this.#take(m._zwp_finish());
+  // converter reads its format itself (BMP, PNG, GIF, TGA); null when the
+  // browser is to decode it and hand its pixels to emblemFromStrips. Throws
+  // Refused for a file that is no picture, is cut, or has a size (`size`
+  // from its header, when known) that cannot become an emblem.
+  emblemFromFile(bytes, name, { fit, dither, background }, size) {
+    return this.#take(this.#withFile(bytes, name, (file, at) => this.m._zwp_emblem_from_file(file, bytes.length, at,
+      background, fit, dither ? 1 : 0, size?.width ?? -1, size?.height ?? -1)));
   }
 
   // An emblem from straight-alpha RGBA pixels the page reads in strips, with
@@ -110,6 +91,7 @@ export class Converter {
     const m = this.m;
     try {
       if (status === Status.NeedsPixels) return null;
+      if (status === Status.OutOfMemory) throw new Refused(texts.outOfMemory);
       if (status !== Status.Done) throw new Refused(m.UTF8ToString(m._zwp_message()), status === Status.TooLarge);
       const width = m._zwp_width();
       const height = m._zwp_height();

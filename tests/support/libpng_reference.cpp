@@ -1,6 +1,6 @@
-// PNG through libpng, row by row: every colour type and depth, transparency
-// from tRNS exact, 16-bit channels narrowed by rounding v * 255 / 65535, and
-// nothing of a cut or damaged file ever shown.
+// libpng as the yardstick for our own PNG decoder: every colour type and
+// depth, transparency from tRNS exact, 16-bit channels narrowed by rounding
+// v * 255 / 65535, nothing of a cut or damaged file ever shown.
 #include <png.h>
 
 #include <csetjmp>
@@ -12,9 +12,9 @@
 #include "convert/pipeline.h"
 #include "core/byte_file.h"
 #include "core/error.h"
-#include "imageio/decoders.h"
+#include "support/libpng_reference.h"
 
-namespace zwp {
+namespace zwp::test {
 
 namespace {
 
@@ -125,6 +125,6 @@ class PngDecoder final : public Decoder {
 
 }  // namespace
 
-std::shared_ptr<const Decoder> pngDecoder() { return std::make_shared<PngDecoder>(); }
+std::shared_ptr<const Decoder> libpngReference() { return std::make_shared<PngDecoder>(); }
 
-}  // namespace zwp
+}  // namespace zwp::test
