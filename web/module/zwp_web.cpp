@@ -108,7 +108,7 @@ EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_file(const uint8_t* bytes, size_t size,
     const zwp::Format format = zwp::formatOf(file.bytes, file.name);
     zwp::ReadOptions options = optionsOf(zwp::Target::Emblem, fit, dither);
     options.background = background;
-    if (zwp::decoderFor(format)) return static_cast<int>(finishEmblem(zwp::readPicture(file, options)));
+    if (format == zwp::Format::Bmp || zwp::decoderFor(format)) return static_cast<int>(finishEmblem(zwp::readPicture(file, options)));
     if (format == zwp::Format::Unknown || format == zwp::Format::Tiff) throw zwp::refused(zwp::Refusal::UnknownFormat);
     strips = zwp::decodedInStrips(format);
     if (width >= 0) zwp::checkSize(width, height, options, strips);

@@ -1,10 +1,9 @@
-// Pictures in the formats the browser itself decodes (PNG, JPEG, GIF, WebP):
+// Pictures in the formats the browser itself decodes (JPEG, WebP):
 // their size from the file's header, before anything is decoded, and their
 // pixels exactly as the file stores them, with straight (unmultiplied) alpha.
 
 const be16 = (b, i) => (b[i] << 8) | b[i + 1];
 const le16 = (b, i) => b[i] | (b[i + 1] << 8);
-const be32 = (b, i) => ((b[i] << 24) | (b[i + 1] << 16) | (b[i + 2] << 8) | b[i + 3]) >>> 0;
 const le24 = (b, i) => b[i] | (b[i + 1] << 8) | (b[i + 2] << 16);
 const ascii = (b, i, text) => [...text].every((c, k) => b[i + k] === c.charCodeAt(0));
 
@@ -39,12 +38,6 @@ function webpSize(b) {
 // with width and height null when the header does not say (yet); null when
 // the bytes are no picture the page reads through the browser.
 export function sniffPicture(b) {
-  if (b.length >= 24 && be32(b, 0) === 0x89504e47 && be32(b, 4) === 0x0d0a1a0a && ascii(b, 12, 'IHDR')) {
-    return { format: 'png', width: be32(b, 16), height: be32(b, 20) };
-  }
-  if (b.length >= 10 && (ascii(b, 0, 'GIF87a') || ascii(b, 0, 'GIF89a'))) {
-    return { format: 'gif', width: le16(b, 6), height: le16(b, 8) };
-  }
   if (b.length >= 3 && b[0] === 0xff && b[1] === 0xd8 && b[2] === 0xff) {
     return { format: 'jpeg', width: null, height: null, ...jpegSize(b) };
   }

@@ -15,13 +15,19 @@ const file = (name, bytes) => {
   return join(made, name);
 };
 
-// A PNG header (signature and IHDR) claiming a size, with nothing after it.
+// A PNG header (signature and a whole IHDR) claiming a size, with nothing after it.
 function pngHeader(width, height) {
   const b = Buffer.alloc(33);
   Buffer.from('89504e470d0a1a0a0000000d49484452', 'hex').copy(b);
   b.writeUInt32BE(width, 16);
   b.writeUInt32BE(height, 20);
   b.set([8, 6, 0, 0, 0], 24);
+  let crc = ~0;
+  for (const byte of b.subarray(12, 29)) {
+    crc ^= byte;
+    for (let k = 0; k < 8; k++) crc = crc & 1 ? 0xedb88320 ^ (crc >>> 1) : crc >>> 1;
+  }
+  b.writeUInt32BE(~crc >>> 0, 29);
   return b;
 }
 // An emblem header with any width and height.
