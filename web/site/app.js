@@ -14,7 +14,8 @@ const workers = new Workers(window.zwpStarted);
 let files = [];
 let run = 0;  // a newer run makes an older one stop
 let zipUrl = null;  // of the last "Alle herunterladen", let go when the next run starts
-let outputs = [];  // { name, output } of every finished file, for "Alle herunterladen"
+let outputs = [];  // { name, output, when } of every finished file, for "Alle herunterladen"
+let converting = Promise.resolve();  // the newest run, until its last result is shown
 let originalUrls = [];  // of the shown originals, let go when the next run starts
 // Pictures go on screen only once their card comes near it, so that a long
 // list costs the page nothing for the cards nobody looks at: each waiting
@@ -119,7 +120,7 @@ function fitButton(index) {
   button.addEventListener('click', () => {
     $('fit').value = '128';
     refocus = index;
-    convertAll();
+    convertList();
   });
   return button;
 }
@@ -137,7 +138,7 @@ function showResult(done, index, file) {
   const link = element('a', 'download', texts.download(done.outputName));
   link.href = done.url ?? dataUrlOf(done.output);
   link.download = done.outputName;
-  outputs.push({ name: done.outputName, output: done.output });
+  outputs.push({ name: done.outputName, output: done.output, when: Date.now() });
   item.dataset.ms = done.ms.toFixed(2);
   item.append(link, element('span', 'size', texts.size(done.width, done.height)));
   if (done.pixels && done.width && done.height) {  // an emblem of a bitmap without pixels has nothing to show
@@ -163,7 +164,11 @@ async function convertAll() {
   nearScreen.disconnect();
   waiting.clear();
   outputs = [];
-  downloadAll.hidden = true;
+  // The button stays while the list converts again (a click on it may be
+  // what ended the typing of an option); it then waits for the new results.
+  // The list keeps its height until then, so that nothing on the page moves
+  // under the pointer.
+  results.style.minHeight = `${results.offsetHeight}px`;
   results.replaceChildren();
   let refused = 0;
   const started = performance.now();
@@ -187,6 +192,7 @@ async function convertAll() {
     if (done.refusal) refused += 1;
   }
   refocus = -1;
+  results.style.minHeight = '';
   status.textContent = texts.finished(files.length - refused, refused);
   downloadAll.hidden = outputs.length < 2;
   // How long the whole list took, from the first file read to the last result shown.
@@ -195,16 +201,29 @@ async function convertAll() {
   delete document.body.dataset.busy;
 }
 
+// Converts the list again (or anew); what the newest run does is `converting`.
+function convertList() {
+  converting = convertAll();
+}
+
 function take(list) {
   if (!list.length) return;
   files = [...list];
-  convertAll();
+  convertList();
 }
 
 // Every result in one ZIP, each entry the very bytes of its own download.
+// A click that changed an option on its way (the fit field loses the focus)
+// has started a new run: the ZIP holds that run's results, once they are all
+// there, and there is none while nothing was converted.
 async function downloadEverything() {
-  const entries = await Promise.all(outputs.map(async ({ name, output }) => ({
-    name, bytes: output instanceof Blob ? new Uint8Array(await output.arrayBuffer()) : output,
+  for (let seen; seen !== converting;) {
+    seen = converting;
+    await seen;
+  }
+  if (!outputs.length) return;
+  const entries = await Promise.all(outputs.map(async ({ name, output, when }) => ({
+    name, when, bytes: output instanceof Blob ? new Uint8Array(await output.arrayBuffer()) : output,
   })));
   const link = element('a');
   if (zipUrl) URL.revokeObjectURL(zipUrl);
@@ -223,7 +242,7 @@ function listen() {
     take(e.target.files);
     e.target.value = '';  // choosing the same files again (changed meanwhile) converts them again
   });
-  for (const id of ['dither', 'fit', 'background']) $(id).addEventListener('change', () => files.length && convertAll());
+  for (const id of ['dither', 'fit', 'background']) $(id).addEventListener('change', () => files.length && convertList());
   $('zoom').addEventListener('change', showZoom);
   downloadAll.addEventListener('click', downloadEverything);
   document.addEventListener('dragover', (e) => {
@@ -266,8 +285,32 @@ async function start() {
   status.textContent = texts.ready;
   listen();
   // The offline copy; the page works without it (e.g. from a file: address).
-  navigator.serviceWorker?.register('sw.js').catch((e) => console.warn('offline copy unavailable:', e));
+  keepOffline().catch((e) => console.warn('offline copy unavailable:', e));
   document.body.dataset.ready = 'true';
+}
+
+// Registers the offline copy and offers a newer build once its worker has
+// every file: "Neu laden" lets it take over and reloads the page with it.
+// Without the click, the next visit after every page of this build is
+// closed gets the new build.
+async function keepOffline() {
+  const sw = navigator.serviceWorker;
+  if (!sw) return;
+  const hadCopy = Boolean(sw.controller);
+  const registration = await sw.register('sw.js', { updateViaCache: 'none' });
+  const offer = (worker) => {
+    $('update').hidden = false;
+    $('update-now').onclick = () => worker.postMessage('take-over');
+  };
+  const whenInstalled = (worker) => worker?.addEventListener('statechange', () => {
+    if (worker.state === 'installed' && sw.controller) offer(worker);
+  });
+  if (registration.waiting && sw.controller) offer(registration.waiting);
+  whenInstalled(registration.installing);
+  registration.addEventListener('updatefound', () => whenInstalled(registration.installing));
+  sw.addEventListener('controllerchange', () => hadCopy && window.location.reload());
+  // A page left open for long asks again whenever it is looked at.
+  document.addEventListener('visibilitychange', () => document.hidden || registration.update().catch(() => {}));
 }
 
 start();

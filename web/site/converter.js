@@ -16,9 +16,29 @@ export class Refused extends Error {
 
 const Status = { Refused: 0, Done: 1, NeedsPixels: 2, TooLarge: 3, OutOfMemory: 4 };
 
+// The module's code, compiled once per worker: a fresh instance of it (and
+// so fresh memory) costs little more than its memory.
+let compiled;
+function compile() {
+  const url = new URL('zwp.wasm', import.meta.url);
+  compiled ??= WebAssembly.compileStreaming(fetch(url))
+    .catch(() => fetch(url).then((r) => r.arrayBuffer()).then((bytes) => WebAssembly.compile(bytes)));
+  return compiled;
+}
+
 export class Converter {
   static async load() {
-    return new Converter(await createZwpModule());
+    return new Converter(await createZwpModule({
+      instantiateWasm(imports, receive) {
+        compile().then((module) => WebAssembly.instantiate(module, imports)).then((instance) => receive(instance));
+        return {};
+      },
+    }));
+  }
+
+  // The memory the module holds now; it never gives any back.
+  get memoryBytes() {
+    return this.m.HEAPU8.buffer.byteLength;
   }
 
   constructor(module) {

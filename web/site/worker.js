@@ -11,6 +11,7 @@ import { convertFile } from './convert.js';
 import { texts } from './texts.js';
 
 let converter = Converter.load();
+const idleBytes = 32 << 20;
 let queue = Promise.resolve();
 let newestRun = 0;
 let urls = [];  // of the newest run
@@ -34,8 +35,11 @@ async function work({ id, run, name, bytes, options }) {
     console.error(e);
     done = { name, refusal: texts.damaged, failed: true };
   }
-  // A module that failed unexpectedly is not trusted with the next file.
-  if (done.failed) converter = Converter.load();
+  // A module that failed unexpectedly is not trusted with the next file, and
+  // one whose memory grew for a large file is replaced, so that the worker
+  // keeps no more than its idle size between files.
+  const used = await converter.catch(() => null);
+  if (done.failed || !used || used.memoryBytes > idleBytes) converter = Converter.load();
   if (done.output instanceof Blob && run === newestRun) done.url = urlOf(done.output);
   // The pixels travel as they are, moved rather than copied; an emblem is
   // shown twice, as its own original and as the PNG.
