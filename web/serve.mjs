@@ -1,6 +1,7 @@
 // Serves a folder of static files on 127.0.0.1, for trying and testing the
 // page: node serve.mjs FOLDER [PORT]. Port 0 picks a free one; the address
 // is printed once the server listens.
+import { createHash } from 'node:crypto';
 import { createServer } from 'node:http';
 import { readFile } from 'node:fs/promises';
 import { extname, join, normalize, resolve, sep } from 'node:path';
@@ -15,7 +16,10 @@ const types = {
   '.webmanifest': 'application/manifest+json',
 };
 
-export function serve(folder, port = 0) {
+// `headers` go with every file, as a host adds them (cache headers, say);
+// each file also gets an ETag of its contents, and a request that names it
+// is answered 304 as static hosts answer it.
+export function serve(folder, port = 0, headers = {}) {
   const root = resolve(folder);
   const server = createServer(async (request, response) => {
     const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
@@ -23,7 +27,13 @@ export function serve(folder, port = 0) {
     try {
       if (!file.startsWith(root + sep)) throw new Error('outside');
       const body = await readFile(file);
-      response.writeHead(200, { 'Content-Type': types[extname(file)] ?? 'application/octet-stream' });
+      const etag = `"${createHash('sha1').update(body).digest('hex')}"`;
+      if (request.headers['if-none-match'] === etag) {
+        response.writeHead(304, { ETag: etag, ...headers });
+        response.end();
+        return;
+      }
+      response.writeHead(200, { 'Content-Type': types[extname(file)] ?? 'application/octet-stream', ETag: etag, ...headers });
       response.end(body);
     } catch {
       response.writeHead(404, { 'Content-Type': 'text/plain; charset=utf-8' });

@@ -3,10 +3,11 @@
 // original, one ZIP of all results, and usable on a phone.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { readFileSync, readdirSync, statSync, writeFileSync } from 'node:fs';
+import { cpSync, readFileSync, readdirSync, statSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
-import { convertInPage, fixtures, launchBrowser, openPage, readResults, scratch, zwpconv } from './harness.mjs';
+import { convertInPage, fixtures, launchBrowser, openPage, readResults, scratch, site, zwpconv } from './harness.mjs';
+import { serve } from '../serve.mjs';
 import { chromium } from 'playwright-core';
 
 const bmp = fixtures('bitmap', 'pil_24bit.bmp');
@@ -181,5 +182,49 @@ test('on a 360 px phone: one column, no sideways scrolling, large targets, focus
   } finally {
     await page.setViewportSize({ width: 1280, height: 720 });
     await page.fill('#fit', '');
+  }
+});
+
+test('a new build reaches a page served with cache headers: a notice, then the new page', async () => {
+  // The site as a host serves it for ten minutes, then a new build of it in the same place.
+  const folder = scratch();
+  cpSync(site, folder, { recursive: true });
+  const server = await serve(folder, 0, { 'Cache-Control': 'max-age=600' });
+  const browser = await launchBrowser();
+  try {
+    const page = await browser.newPage();
+    const origin = `http://127.0.0.1:${server.address().port}/`;
+    await page.goto(origin);
+    await page.waitForSelector('body[data-ready="true"]');
+    await page.evaluate(() => navigator.serviceWorker.ready);
+    const page2 = readFileSync(join(folder, 'index.html'), 'utf8').replace('<h1>ZWP-Konverter</h1>', '<h1>ZWP-Konverter 2</h1>');
+    writeFileSync(join(folder, 'index.html'), page2);
+    writeFileSync(join(folder, 'sw.js'), readFileSync(join(folder, 'sw.js'), 'utf8').replace(/zwp-[0-9a-f]+/, 'zwp-2'));
+    await page.reload();
+    await page.waitForSelector('#update:not([hidden])');
+    assert.equal(await page.textContent('h1'), 'ZWP-Konverter', 'the old build until the user says');
+    await Promise.all([page.waitForNavigation(), page.click('#update-now')]);
+    await page.waitForSelector('body[data-ready="true"]');
+    assert.equal(await page.textContent('h1'), 'ZWP-Konverter 2');
+    // And offline, the new build stays.
+    server.close();
+    await page.reload();
+    assert.equal(await page.textContent('h1'), 'ZWP-Konverter 2');
+  } finally {
+    await browser.close();
+    server.close();
+  }
+});
+
+test('cards shown at 1280 px follow the window down to 390 px', async () => {
+  const { page } = opened;
+  await convertInPage(page, [bmp, png, tga]);
+  await page.setViewportSize({ width: 390, height: 740 });
+  try {
+    const widths = await page.$$eval('#results > li', (items) => [document.documentElement.scrollWidth,
+      ...items.map((li) => li.getBoundingClientRect().right)]);
+    assert.ok(widths.every((w) => w <= 390), JSON.stringify(widths));
+  } finally {
+    await page.setViewportSize({ width: 1280, height: 720 });
   }
 });
