@@ -19,6 +19,9 @@
 #include "core/error.h"
 #include "core/picture.h"
 #include "core/version.h"
+#ifdef ZWP_WEB_JPEG
+#include "imageio/decoders.h"
+#endif
 
 namespace {
 
@@ -34,6 +37,11 @@ struct Result {
   std::string message;  // German; empty on success
 };
 Result result;
+
+#ifdef ZWP_WEB_JPEG
+// The module the page loads for JPEGs reads them with zwpconv's own decoder.
+const bool jpegInstalled = (zwp::installDecoder(zwp::Format::Jpeg, zwp::jpegDecoder()), true);
+#endif
 
 // What a call returns; TooLarge is a refusal that "fit" would mend, and
 // NeedsPixels says that the browser's decoder is to hand over the pixels;

@@ -1,8 +1,8 @@
 // One dropped or chosen file to its converted result: an emblem for BMP,
 // TGA, PNG, JPEG, GIF and WebP files, a PNG for emblems. No page elements here,
 // so that tests and benchmarks run exactly what the page runs.
-import { Refused } from './converter.js';
-import { decodeJpeg, decodePicture, pixelReaders, sniffPicture } from './pixels.js';
+import { Converter, Refused } from './converter.js';
+import { decodePicture, sniffPicture } from './pixels.js';
 import { isEmblemName } from './read.js';
 import { texts } from './texts.js';
 
@@ -24,20 +24,17 @@ async function emblemToPng(converter, name, bytes) {
   return { ...picture, fromEmblem: true, output: await pngOf(picture), outputName: outputName(name, '.png') };
 }
 
-async function pictureToEmblem(converter, name, bytes, options) {
+async function pictureToEmblem(converter, name, bytes, options, jpegConverter) {
   // The size the header of a picture the browser decodes gives, when it gives one.
   const sniffed = sniffPicture(bytes.subarray(0, 256 * 1024));
-  let result = await converter.emblemFromFile(bytes, name, options, sniffed?.width != null ? sniffed : null);
+  const reader = sniffed?.format === 'jpeg' ? await jpegConverter() : converter;
+  let result = reader.emblemFromFile(bytes, name, options, sniffed?.width != null ? sniffed : null);
   if (!result) {
     const check = (w, h) => converter.checkSize(w, h, options.fit);
     const consume = (width, height, readStrips) => converter.emblemFromStrips(width, height, options, readStrips);
-    // Only pictures the browser decodes itself need the bytes as a Blob.
-    const blob = new Blob([bytes]);
     try {
-      const jpeg = sniffed?.format === 'jpeg';
-      if (jpeg) result = await decodeJpeg(blob, check, consume);
-      // A JPEG is opaque, so a plain canvas (the quickest reader) keeps its pixels exactly.
-      result ??= await decodePicture(blob, check, consume, jpeg ? [pixelReaders.plainCanvas] : undefined);
+      // Only pictures the browser decodes itself need the bytes as a Blob.
+      result = await decodePicture(new Blob([bytes]), check, consume);
     } catch (e) {
       throw e instanceof Refused ? e : new Refused(texts.damaged);
     }
@@ -48,18 +45,19 @@ async function pictureToEmblem(converter, name, bytes, options) {
 }
 
 // Converts one file, its name and the bytes readFile gave (read.js), under the options
-// ({ fit, dither, background }): { name, outputName, output, width, height,
+// ({ fit, dither, background }), JPEGs with the converter jpegConverter()
+// gives (by default a new one): { name, outputName, output, width, height,
 // pixels, ms } or { name, refusal, tooLarge, failed } with the German reason
 // (failed: by an unexpected error, not by the file's content); it never
 // throws. The output is the emblem's bytes (a Uint8Array of at most 33 KB) or
 // the PNG's Blob. `ms` is the time the conversion took, from its start to the
 // finished output.
-export async function convertFile(converter, { name, bytes }, options) {
+export async function convertFile(converter, { name, bytes }, options, jpegConverter = () => Converter.load('./zwp-jpeg.js')) {
   const start = performance.now();
   try {
     const done = isEmblemName(name)
       ? await emblemToPng(converter, name, bytes)
-      : await pictureToEmblem(converter, name, bytes, options);
+      : await pictureToEmblem(converter, name, bytes, options, jpegConverter);
     return { name, ...done, ms: performance.now() - start };
   } catch (e) {
     if (e instanceof Refused) return { name, refusal: e.message, tooLarge: e.tooLarge };

@@ -2,7 +2,6 @@
 // through its small C interface. Every call copies its input into the
 // module, copies the result out and frees both, so the module's memory only
 // ever holds one file.
-import createZwpModule from './zwp.js';
 import { texts } from './texts.js';
 
 // A file the converter will not take; the message is German and says why.
@@ -16,21 +15,27 @@ export class Refused extends Error {
 
 const Status = { Refused: 0, Done: 1, NeedsPixels: 2, TooLarge: 3, OutOfMemory: 4 };
 
-// The module's code, compiled once per worker: a fresh instance of it (and
+// Each module's code, compiled once per worker: a fresh instance of it (and
 // so fresh memory) costs little more than its memory.
-let compiled;
-function compile() {
-  const url = new URL('zwp.wasm', import.meta.url);
-  compiled ??= WebAssembly.compileStreaming(fetch(url))
-    .catch(() => fetch(url).then((r) => r.arrayBuffer()).then((bytes) => WebAssembly.compile(bytes)));
-  return compiled;
+const compiled = new Map();
+function compile(url) {
+  if (!compiled.has(url)) {
+    compiled.set(url, WebAssembly.compileStreaming(fetch(url))
+      .catch(() => fetch(url).then((r) => r.arrayBuffer()).then((bytes) => WebAssembly.compile(bytes))));
+  }
+  return compiled.get(url);
 }
 
 export class Converter {
-  static async load() {
+  // The converter of zwp.js, or of zwp-jpeg.js, the same with zwpconv's
+  // JPEG decoder, which the page loads only once a JPEG arrives.
+  static async load(script = './zwp.js') {
+    const url = new URL(script, import.meta.url);
+    const { default: createZwpModule } = await import(url);
+    const wasm = url.href.replace(/\.js$/, '.wasm');
     return new Converter(await createZwpModule({
       instantiateWasm(imports, receive) {
-        compile().then((module) => WebAssembly.instantiate(module, imports)).then((instance) => receive(instance));
+        compile(wasm).then((module) => WebAssembly.instantiate(module, imports)).then((instance) => receive(instance));
         return {};
       },
     }));
@@ -49,8 +54,9 @@ export class Converter {
   }
 
   // A picture file to an emblem: { width, height, pixels, emblem } when the
-  // converter reads its format itself (BMP, PNG, GIF, TGA); null when the
-  // browser is to decode it and hand its pixels to emblemFromStrips. Throws
+  // converter reads its format itself (BMP, PNG, GIF, TGA, and JPEG in the
+  // JPEG converter); null when the browser is to decode it (WebP) and hand
+  // its pixels to emblemFromStrips. Throws
   // Refused for a file that is no picture, is cut, or has a size (`size`
   // from its header, when known) that cannot become an emblem.
   emblemFromFile(bytes, name, { fit, dither, background }, size) {

@@ -104,41 +104,6 @@ const stripsOf = (width, height, read) => async (take) => {
   }
 };
 
-// A JPEG through the browser's ImageDecoder, its frame copied out a strip at
-// a time as RGBA with no canvas in between: for a large photo several times
-// quicker than drawing it. Takes `check` and `consume` as decodePicture does.
-// Only a frame decoded to RGB in the file's own orientation is used; for any
-// other (YUV planes, a rotated or mirrored frame, no ImageDecoder, a file it
-// does not decode) it resolves to null, and decodePicture is the way.
-export async function decodeJpeg(blob, check, consume) {
-  if (typeof ImageDecoder === 'undefined') return null;
-  let decoder, frame;
-  try {
-    // Streamed rather than handed over whole, the file is decoded to RGB, not to YUV planes.
-    decoder = new ImageDecoder({ data: blob.stream(), type: 'image/jpeg', colorSpaceConversion: 'none' });
-    frame = (await decoder.decode()).image;
-  } catch {
-    decoder?.close();
-    return null;
-  }
-  try {
-    if (!/^(RGB|BGR)[AX]$/.test(frame.format) || frame.rotation || frame.flip) return null;
-    const { x, y: top, width, height } = frame.visibleRect;
-    check(width, height);
-    // One strip's memory serves every strip (take copies it): a fresh one each
-    // time would cost more than the copying itself.
-    const strip = new Uint8Array(width * Math.min(rowsPerStrip(width), height) * 4);
-    return await consume(width, height, stripsOf(width, height, async (y, rows) => {
-      const part = strip.subarray(0, width * rows * 4);
-      await frame.copyTo(part, { rect: { x, y: top + y, width, height: rows }, format: 'RGBA' });
-      return part;
-    }));
-  } finally {
-    frame.close();
-    decoder.close();
-  }
-}
-
 // Decodes a picture file with the browser's decoders, without colour
 // management and without premultiplying. `check(width, height)` may refuse
 // the decoded size (it throws) before any pixel is read; then

@@ -11,6 +11,8 @@ import { convertFile } from './convert.js';
 import { texts } from './texts.js';
 
 let converter = Converter.load();
+let jpegConverter = null;  // loaded when the first JPEG arrives
+const jpeg = () => (jpegConverter ??= Converter.load('./zwp-jpeg.js'));
 const idleBytes = 32 << 20;
 let queue = Promise.resolve();
 let newestRun = 0;
@@ -30,7 +32,7 @@ async function work({ id, run, name, bytes, options }) {
   if (run < newestRun) return self.postMessage({ id, stale: true });
   let done;
   try {
-    done = await convertFile(await converter, { name, bytes }, options);
+    done = await convertFile(await converter, { name, bytes }, options, jpeg);
   } catch (e) {  // the module itself could not be loaded again
     console.error(e);
     done = { name, refusal: texts.damaged, failed: true };
@@ -40,6 +42,8 @@ async function work({ id, run, name, bytes, options }) {
   // keeps no more than its idle size between files.
   const used = await converter.catch(() => null);
   if (done.failed || !used || used.memoryBytes > idleBytes) converter = Converter.load();
+  const usedJpeg = await jpegConverter?.catch(() => null);
+  if (jpegConverter && (done.failed || !usedJpeg || usedJpeg.memoryBytes > idleBytes)) jpegConverter = null;
   if (done.output instanceof Blob && run === newestRun) done.url = urlOf(done.output);
   // The pixels travel as they are, moved rather than copied; an emblem is
   // shown twice, as its own original and as the PNG.

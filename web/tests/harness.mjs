@@ -8,6 +8,7 @@ import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 import { serve } from '../serve.mjs';
+import { openEngine } from './engines.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 export const repo = resolve(here, '../..');
@@ -33,21 +34,34 @@ export function launchBrowser() {
   });
 }
 
-// The page served from the built site in a new browser, ready to convert,
-// downloads allowed.
-export async function openPage() {
+// The page served from the built site in a new browser of the engine
+// (chromium, firefox, webkit; see engines.mjs), ready to convert, downloads
+// allowed in Chromium. errors() gives the page's uncaught errors so far.
+export async function openPage(engine = 'chromium') {
   const server = await serve(site);
+  const origin = `http://127.0.0.1:${server.address().port}/`;
+  if (engine !== 'chromium') {
+    const page = await openEngine[engine]();
+    await page.goto(origin);
+    await page.waitForFunction(() => document.body.dataset.ready === 'true');
+    return {
+      page, origin, errors: async () => [...page.problems, ...(await page.evaluate(() => window.zwpProblems ?? []))],
+      async close() {
+        await page.close();
+        server.close();
+      },
+    };
+  }
   const browser = await launchBrowser();
   const page = await browser.newPage({ acceptDownloads: true });
   const problems = [];
   page.on('pageerror', (e) => problems.push(e.message));
   const requests = [];
   page.on('request', (r) => requests.push(r.url()));
-  const origin = `http://127.0.0.1:${server.address().port}/`;
   await page.goto(origin);
   await page.waitForSelector('body[data-ready="true"]');
   return {
-    page, origin, problems, requests,
+    page, origin, problems, requests, errors: async () => problems,
     async close() {
       await browser.close();
       server.close();
