@@ -1,6 +1,6 @@
-// The decoders this program plugs into the conversion pipeline: libjpeg for
-// JPEG, libtiff for the common TIFFs, Qt's readers for WebP and the rarer
-// TIFFs, each asked only for the format it was chosen for.
+// The decoders only the native programs plug into the conversion pipeline:
+// libtiff for the common TIFFs and Qt's reader for the rarer ones (JPEG and
+// WebP come from formats/, shared with the page).
 #pragma once
 
 #include <memory>
@@ -9,9 +9,8 @@
 
 namespace zwp {
 
-std::shared_ptr<const Decoder> jpegDecoder();
 std::shared_ptr<const Decoder> tiffDecoder();
-// Qt's reader for one format ("webp", "tiff").
+// Qt's reader for one format ("tiff").
 std::shared_ptr<const Decoder> qtDecoder(Format format, const char* qtFormat);
 
 }  // namespace zwp

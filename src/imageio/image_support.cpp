@@ -5,6 +5,7 @@
 
 #include "convert/encode.h"
 #include "core/picture.h"
+#include "formats/decoders.h"
 #include "imageio/decoders.h"
 #include "imageio/image_file.h"
 
@@ -25,7 +26,7 @@ ImageSupport::ImageSupport() {
   QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
   (void)QImageReader::supportedImageFormats();  // loads the plugins here, not in a worker
   installDecoder(Format::Jpeg, jpegDecoder());
-  installDecoder(Format::Webp, qtDecoder(Format::Webp, "webp"));
+  installDecoder(Format::Webp, webpDecoder());
   installDecoder(Format::Tiff, tiffDecoder());
   installPngEncoder(encodePng);
 }

@@ -21,14 +21,16 @@ ALLOWED = {
     "codec": {"core", "codec"},
     "bitmap": {"core", "bitmap"},
     "convert": BELOW_CONVERT,
-    "imageio": BELOW_CONVERT | {"imageio"},
+    # decoders over C libraries that zwpconv and the page share
+    "formats": BELOW_CONVERT | {"formats"},
+    "imageio": BELOW_CONVERT | {"formats", "imageio"},
     # Front ends reach the formats only through convert.
     "cli": FRONT_END | {"imageio", "cli"},
     "ui": FRONT_END | {"imageio", "ui"},
     "app": FRONT_END | {"imageio", "ui", "app"},
     # one folder per host program: plugins/qt, plugins/pixbuf, plugins/gimp
     "plugins": BELOW_CONVERT | {"plugins"},
-    "web": FRONT_END | {"web"},
+    "web": FRONT_END | {"formats", "web"},
 }
 QT_ALLOWED = {"ui", "app", "imageio", "plugins"}
 WIDGETS_ALLOWED = {"ui", "app"}

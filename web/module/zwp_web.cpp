@@ -1,27 +1,22 @@
-// The converter as a WebAssembly module for the browser page: file bytes or
-// pixels in, emblem bytes and preview pixels out, by the same code and rules
-// as zwpconv. A C interface keeps the module small; each call leaves one
+// The converter as a WebAssembly module for the browser page: file bytes
+// in, emblem bytes and preview pixels out, by the same code and rules as
+// zwpconv. A C interface keeps the module small; each call leaves one
 // result that the page copies out before the next call.
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
 #include <exception>
-#include <memory>
 #include <new>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "convert/completeness.h"
 #include "convert/encode.h"
 #include "convert/pipeline.h"
 #include "core/error.h"
 #include "core/picture.h"
 #include "core/version.h"
-#ifdef ZWP_WEB_JPEG
-#include "imageio/decoders.h"
-#endif
+#include "formats/decoders.h"
 
 namespace {
 
@@ -38,20 +33,17 @@ struct Result {
 };
 Result result;
 
-#ifdef ZWP_WEB_JPEG
-// The module the page loads for JPEGs reads them with zwpconv's own decoder.
-const bool jpegInstalled = (zwp::installDecoder(zwp::Format::Jpeg, zwp::jpegDecoder()), true);
+// The modules the page loads for JPEG and WebP files read them with zwpconv's own decoders.
+#if defined(ZWP_WEB_JPEG)
+const bool installed = (zwp::installDecoder(zwp::Format::Jpeg, zwp::jpegDecoder()), true);
+#elif defined(ZWP_WEB_WEBP)
+const bool installed = (zwp::installDecoder(zwp::Format::Webp, zwp::webpDecoder()), true);
 #endif
 
 // What a call returns; TooLarge is a refusal that "fit" would mend, and
-// NeedsPixels says that the browser's decoder is to hand over the pixels;
-// OutOfMemory that the module's memory could not hold what the file needs.
-enum Status : int { Refused = 0, Done = 1, NeedsPixels = 2, TooLarge = 3, OutOfMemory = 4 };
+// OutOfMemory says that the module's memory could not hold what the file needs.
+enum Status : int { Refused = 0, Done = 1, TooLarge = 3, OutOfMemory = 4 };
 
-// The picture whose pixels the page is handing over, strip by strip.
-std::unique_ptr<zwp::PictureBuilder> building;
-// Whether the last file read needs the page's pixels decoded in strips.
-bool strips = false;
 
 Status refuse(const zwp::Error& e) {
   result = {};
@@ -90,7 +82,6 @@ int guarded(Work work) {
   try {
     return work();
   } catch (const std::bad_alloc&) {
-    building.reset();
     result = {};
     return OutOfMemory;
   } catch (const zwp::Error& e) {
@@ -104,68 +95,14 @@ int guarded(Work work) {
 
 extern "C" {
 
-// A picture file's bytes to an emblem, when the module reads its format
-// itself (BMP, PNG, GIF, TGA); for the formats the browser decodes (JPEG,
-// WebP) the size its header gives (width -1 when the page could not read
-// one) and the file's being whole are checked, as zwpconv checks them, and
-// NeedsPixels asks for its pixels (see zwp_begin).
+// A picture file's bytes to an emblem, as zwpconv converts it: BMP, PNG,
+// GIF and TGA in every module, JPEG and WebP in the module built for them.
 EMSCRIPTEN_KEEPALIVE int zwp_emblem_from_file(const uint8_t* bytes, size_t size, const char* name, int32_t background,
-                                              int32_t fit, int dither, int32_t width, int32_t height) {
+                                              int32_t fit, int dither) {
   return guarded([&] {
-    const zwp::PictureFile file{{bytes, size}, name, false};
-    const zwp::Format format = zwp::formatOf(file.bytes, file.name);
     zwp::ReadOptions options = optionsOf(zwp::Target::Emblem, fit, dither);
     options.background = background;
-    if (format == zwp::Format::Bmp || zwp::decoderFor(format)) return static_cast<int>(finishEmblem(zwp::readPicture(file, options)));
-    if (format == zwp::Format::Unknown || format == zwp::Format::Tiff) throw zwp::refused(zwp::Refusal::UnknownFormat);
-    strips = zwp::decodedInStrips(format);
-    if (width >= 0) zwp::checkSize(width, height, options, strips);
-    building.reset();
-    zwp::checkComplete(format, file.bytes);
-    result = {};
-    return static_cast<int>(NeedsPixels);
-  });
-}
-
-// Why a picture of this size, of the file read last, cannot become an
-// emblem under the options (the result's message), or Done when it can;
-// asked before its pixels are decoded.
-EMSCRIPTEN_KEEPALIVE int zwp_check_size(int32_t width, int32_t height, int32_t fit) {
-  return guarded([&] {
-    zwp::checkSize(width, height, optionsOf(zwp::Target::Emblem, fit, 0), strips);
-    result = {};
-    return static_cast<int>(Done);
-  });
-}
-
-// Starts an emblem from pixels the page hands over in strips (zwp_add_rows),
-// transparency flattened over the background colour 0x00BBGGRR as they come.
-EMSCRIPTEN_KEEPALIVE int zwp_begin(int32_t width, int32_t height, int32_t background, int32_t fit, int dither) {
-  return guarded([&] {
-    building.reset();
-    zwp::ReadOptions options = optionsOf(zwp::Target::Emblem, fit, dither);
-    options.background = background;
-    building = std::make_unique<zwp::PictureBuilder>(width, height, 1, options, strips);
-    result = {};
-    return static_cast<int>(Done);
-  });
-}
-
-// The next rows from the top: straight-alpha RGBA bytes, as a canvas gives them.
-EMSCRIPTEN_KEEPALIVE int zwp_add_rows(const uint8_t* rgba, int32_t rows, int32_t width) {
-  return guarded([&] {
-    if (!building) throw zwp::invalidPicture("kein Bild begonnen");
-    building->addRows(rgba, rows, static_cast<size_t>(width) * 4, zwp::Alpha::Straight);
-    return static_cast<int>(Done);
-  });
-}
-
-// The emblem of the pixels handed over.
-EMSCRIPTEN_KEEPALIVE int zwp_finish() {
-  return guarded([&] {
-    if (!building) throw zwp::invalidPicture("kein Bild begonnen");
-    const std::unique_ptr<zwp::PictureBuilder> done = std::move(building);
-    return static_cast<int>(finishEmblem(done->finish()));
+    return static_cast<int>(finishEmblem(zwp::readPicture({{bytes, size}, name, false}, options)));
   });
 }
 

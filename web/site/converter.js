@@ -13,7 +13,7 @@ export class Refused extends Error {
   }
 }
 
-const Status = { Refused: 0, Done: 1, NeedsPixels: 2, TooLarge: 3, OutOfMemory: 4 };
+const Status = { Refused: 0, Done: 1, TooLarge: 3, OutOfMemory: 4 };
 
 // Each module's code, compiled once per worker: a fresh instance of it (and
 // so fresh memory) costs little more than its memory.
@@ -53,28 +53,12 @@ export class Converter {
     this.maxEmblemBytes = module._zwp_max_emblem_bytes();
   }
 
-  // A picture file to an emblem: { width, height, pixels, emblem } when the
-  // converter reads its format itself (BMP, PNG, GIF, TGA, and JPEG in the
-  // JPEG converter); null when the browser is to decode it (WebP) and hand
-  // its pixels to emblemFromStrips. Throws
-  // Refused for a file that is no picture, is cut, or has a size (`size`
-  // from its header, when known) that cannot become an emblem.
-  emblemFromFile(bytes, name, { fit, dither, background }, size) {
+  // A picture file to an emblem: { width, height, pixels, emblem }. Throws
+  // Refused for a file that is no picture (or none this converter reads),
+  // is cut or damaged, or has a size that cannot become an emblem.
+  emblemFromFile(bytes, name, { fit, dither, background }) {
     return this.#take(this.#withFile(bytes, name, (file, at) => this.m._zwp_emblem_from_file(file, bytes.length, at,
-      background, fit, dither ? 1 : 0, size?.width ?? -1, size?.height ?? -1)));
-  }
-
-  // An emblem from straight-alpha RGBA pixels the page reads in strips, with
-  // transparency over `background` (0x00BBGGRR): `readStrips(take)` calls
-  // take(bytes, rows) for each strip from the top. Only one strip is ever in
-  // the converter's memory.
-  async emblemFromStrips(width, height, { fit, dither, background }, readStrips) {
-    this.#take(this.m._zwp_begin(width, height, background, fit, dither ? 1 : 0));
-    await readStrips((bytes, rows) => {
-      const status = this.#withBytes(bytes, (at) => this.m._zwp_add_rows(at, rows, width), true);
-      if (status !== Status.Done) this.#take(status);
-    });
-    return this.#take(this.m._zwp_finish());
+      background, fit, dither ? 1 : 0)));
   }
 
   // A TGA file as it stands, before it becomes an emblem: { width, height, pixels }.
@@ -86,11 +70,6 @@ export class Converter {
   // An emblem file to its picture: { width, height, pixels }.
   pictureFromEmblem(bytes) {
     return this.#withBytes(bytes, (at) => this.m._zwp_picture_from_emblem(at, bytes.length));
-  }
-
-  // Throws Refused when a picture of this size cannot become an emblem.
-  checkSize(width, height, fit) {
-    this.#take(this.m._zwp_check_size(width, height, fit));
   }
 
   // Calls call(fileAddress, nameAddress) with a file's bytes and its name
@@ -116,7 +95,6 @@ export class Converter {
   #take(status) {
     const m = this.m;
     try {
-      if (status === Status.NeedsPixels) return null;
       if (status === Status.OutOfMemory) throw new Refused(texts.outOfMemory);
       if (status !== Status.Done) throw new Refused(m.UTF8ToString(m._zwp_message()), status === Status.TooLarge);
       const width = m._zwp_width();

@@ -11,8 +11,12 @@ import { convertFile } from './convert.js';
 import { texts } from './texts.js';
 
 let converter = Converter.load();
-let jpegConverter = null;  // loaded when the first JPEG arrives
-const jpeg = () => (jpegConverter ??= Converter.load('./zwp-jpeg.js'));
+// The JPEG and WebP converters, each loaded when the first such file arrives.
+const loaded = {};
+const converters = {
+  jpeg: () => (loaded.jpeg ??= Converter.load('./zwp-jpeg.js')),
+  webp: () => (loaded.webp ??= Converter.load('./zwp-webp.js')),
+};
 const idleBytes = 32 << 20;
 let queue = Promise.resolve();
 let newestRun = 0;
@@ -32,7 +36,7 @@ async function work({ id, run, name, bytes, options }) {
   if (run < newestRun) return self.postMessage({ id, stale: true });
   let done;
   try {
-    done = await convertFile(await converter, { name, bytes }, options, jpeg);
+    done = await convertFile(await converter, { name, bytes }, options, converters);
   } catch (e) {  // the module itself could not be loaded again
     console.error(e);
     done = { name, refusal: texts.damaged, failed: true };
@@ -40,10 +44,12 @@ async function work({ id, run, name, bytes, options }) {
   // A module that failed unexpectedly is not trusted with the next file, and
   // one whose memory grew for a large file is replaced, so that the worker
   // keeps no more than its idle size between files.
-  const used = await converter.catch(() => null);
-  if (done.failed || !used || used.memoryBytes > idleBytes) converter = Converter.load();
-  const usedJpeg = await jpegConverter?.catch(() => null);
-  if (jpegConverter && (done.failed || !usedJpeg || usedJpeg.memoryBytes > idleBytes)) jpegConverter = null;
+  const spent = async (c) => {
+    const used = await c.catch(() => null);
+    return done.failed || !used || used.memoryBytes > idleBytes;
+  };
+  if (await spent(converter)) converter = Converter.load();
+  for (const [kind, c] of Object.entries(loaded)) if (await spent(c)) delete loaded[kind];
   if (done.output instanceof Blob && run === newestRun) done.url = urlOf(done.output);
   // The pixels travel as they are, moved rather than copied; an emblem is
   // shown twice, as its own original and as the PNG.

@@ -169,7 +169,8 @@ Image.effect_mandelbrot((8000, 6000), (-2.2, -1.2, 1.0, 1.2), 60).convert("RGB")
         const { convertFile } = await import('./convert.js');
         const converter = await Converter.load('./zwp-jpeg.js');
         const file = { name: 'foto.jpg', bytes: Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)) };
-        const done = await convertFile(converter, file, { fit: 128, dither: false, background: 0xffffff }, () => converter);
+        const done = await convertFile(converter, file, { fit: 128, dither: false, background: 0xffffff },
+          { jpeg: () => converter });
         return { refusal: done.refusal, bytes: done.output && [...done.output],
           heap: converter.m.HEAPU8.length };
       }, readFileSync(photo).toString('base64'));

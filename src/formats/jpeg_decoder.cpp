@@ -12,7 +12,7 @@
 #include "convert/orientation.h"
 #include "convert/pipeline.h"
 #include "core/error.h"
-#include "imageio/decoders.h"
+#include "formats/decoders.h"
 
 namespace zwp {
 

@@ -1,0 +1,84 @@
+// WebP through libwebp, in zwpconv and (compiled from the same release's
+// sources) in the browser page alike: straight RGBA as stored, never through
+// a canvas that premultiplies. An animation shows its first frame on its
+// canvas, the rest of the canvas transparent.
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+#include <cstring>
+#include <vector>
+
+#include "convert/completeness.h"
+#include "convert/pipeline.h"
+#include "core/byte_file.h"
+#include "core/error.h"
+#include "core/picture.h"
+#include "formats/decoders.h"
+
+namespace zwp {
+
+namespace {
+
+[[noreturn]] void damaged() { throw refused(Refusal::Damaged); }
+
+WebPBitstreamFeatures featuresOf(std::span<const uint8_t> file) {
+  WebPBitstreamFeatures features;
+  if (WebPGetFeatures(file.data(), file.size(), &features) == VP8_STATUS_OK && features.width > 0 && features.height > 0) {
+    return features;
+  }
+  // libwebp refuses an extended header whose canvas is beyond any picture; say so.
+  if (file.size() >= 30 && std::memcmp(&file[12], "VP8X", 4) == 0) {
+    const uint32_t width = readLe16(&file[24]) + (uint32_t{file[26]} << 16) + 1u;
+    const uint32_t height = file[27] + (uint32_t{readLe16(&file[28])} << 8) + 1u;
+    if (width > kMaxFittedSide || height > kMaxFittedSide) {
+      throw refused(Refusal::OutOfBounds, std::to_string(width) + " × " + std::to_string(height));
+    }
+  }
+  damaged();
+}
+
+// Decodes a still picture's bitstream into `out` at the given row stride.
+void decodeInto(const uint8_t* data, size_t size, uint8_t* out, size_t bytes, int stride) {
+  if (!WebPDecodeRGBAInto(data, size, out, bytes, stride)) damaged();
+}
+
+class WebpDecoder final : public Decoder {
+ public:
+  PictureHeader header(std::span<const uint8_t> file) const override {
+    const WebPBitstreamFeatures f = featuresOf(file);
+    return {f.width, f.height, 1};
+  }
+
+  void decode(std::span<const uint8_t> file, RowSink& rows) const override {
+    checkComplete(Format::Webp, file);
+    const WebPBitstreamFeatures f = featuresOf(file);
+    checkPictureSize(f.width, f.height);
+    const auto width = static_cast<size_t>(f.width), height = static_cast<size_t>(f.height);
+    std::vector<uint8_t> pixels(width * height * 4, 0);
+    if (!f.has_animation) {
+      decodeInto(file.data(), file.size(), pixels.data(), pixels.size(), f.width * 4);
+    } else {
+      const WebPData data{file.data(), file.size()};
+      WebPDemuxer* demux = WebPDemux(&data);
+      WebPIterator frame;
+      const bool found = demux && WebPDemuxGetFrame(demux, 1, &frame);
+      const bool inside = found && frame.x_offset >= 0 && frame.y_offset >= 0 &&
+                          frame.x_offset + frame.width <= f.width && frame.y_offset + frame.height <= f.height;
+      const bool decoded =
+          inside && WebPDecodeRGBAInto(frame.fragment.bytes, frame.fragment.size,
+                                       &pixels[(static_cast<size_t>(frame.y_offset) * width + static_cast<size_t>(frame.x_offset)) * 4],
+                                       pixels.size() - (static_cast<size_t>(frame.y_offset) * width + static_cast<size_t>(frame.x_offset)) * 4,
+                                       f.width * 4) != nullptr;
+      if (found) WebPDemuxReleaseIterator(&frame);
+      WebPDemuxDelete(demux);
+      if (!decoded) damaged();
+    }
+    rows.addRows(pixels.data(), static_cast<int32_t>(height), width * 4, Alpha::Straight);
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<const Decoder> webpDecoder() { return std::make_shared<WebpDecoder>(); }
+
+}  // namespace zwp
