@@ -1,8 +1,9 @@
-// The browser page in headless Chromium: module size, time until the module
-// is ready, one 128 × 128 PNG to an emblem, and 100 of them dropped at once,
-// next to zwpconv converting the same 100 files natively in the same run.
+// The browser page in one engine: the modules' sizes, time until the module
+// is ready (Chromium), one 128 × 128 PNG to an emblem, 100 of them dropped
+// at once and a photo fitted, next to zwpconv converting the same files
+// natively in the same run.
 //
-//   node bench/web_page.mjs [ROUNDS]      after scripts/web and a native build
+//   [ZWP_ENGINE=chromium|firefox|webkit] node bench/web_page.mjs [ROUNDS]   after scripts/web and a native build
 //
 // Every time is what the page itself measures with performance marks around
 // its own code (the conversion of each file, the whole list), so the driver's
@@ -13,6 +14,7 @@ import { join } from 'node:path';
 import { convertInPage, launchBrowser, openPage, python, scratch, setOptions, site, zwpconvPath } from '../web/tests/harness.mjs';
 
 const rounds = Number(process.argv[2] ?? 9);
+const engine = process.env.ZWP_ENGINE ?? 'chromium';
 const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
 const load = () => readFileSync('/proc/loadavg', 'utf8').split(' ').slice(0, 3).join(' ');
 
@@ -31,19 +33,22 @@ for n in range(100):
 `, folder);
 const files = readdirSync(folder).sort().map((name) => join(folder, name));
 
-console.log(`load before: ${load()}`);
+console.log(`${engine}, load before: ${load()}`);
 const bytes = (name) => statSync(join(site, name)).size;
-const pageJs = readdirSync(site).filter((n) => n.endsWith('.js') && n !== 'zwp.js').reduce((sum, n) => sum + bytes(n), 0);
+const module = (name) => bytes(`${name}.wasm`) + bytes(`${name}.js`);
+// What a first visit loads before any file: all but the modules loaded on demand
+// and the icons only an installed app shows.
+const onDemand = /^zwp-.*\.(js|wasm)$|^icon-.*\.png$/;
+const firstLoad = readdirSync(site).filter((n) => !onDemand.test(n)).reduce((sum, n) => sum + bytes(n), 0);
 const siteBytes = readdirSync(site).reduce((sum, n) => sum + bytes(n), 0);
-console.log(`site: ${readdirSync(site).length} files, ${siteBytes} B in all`);
-console.log(`size: zwp.wasm ${bytes('zwp.wasm')} B + zwp.js ${bytes('zwp.js')} B = ${bytes('zwp.wasm') + bytes('zwp.js')} B;`
-  + ` the page's own JS ${pageJs} B more`);
+console.log(`site: ${readdirSync(site).length} files, ${siteBytes} B in all, ${firstLoad} B before the first file;`
+  + ` modules: zwp ${module('zwp')} B, zwp-jpeg ${module('zwp-jpeg')} B, zwp-webp ${module('zwp-webp')} B (.js and .wasm)`);
 
+const first = await openPage(engine);
 // Ready: a fresh browser context (no cache) per load, navigation start to module instantiated.
-const browser = await launchBrowser();
-const first = await openPage();
+const browser = engine === 'chromium' ? await launchBrowser() : null;
 const ready = [], parsed = [], blank = [];
-for (let i = 0; i < rounds; i++) {
+for (let i = 0; browser && i < rounds; i++) {
   // The yardstick: a page with nothing to load (the server's short "not
   // found" text), in a fresh context of the same browser.
   const empty = await browser.newContext();
@@ -61,8 +66,8 @@ for (let i = 0; i < rounds; i++) {
   parsed.push(times[1]);
   await context.close();
 }
-await browser.close();
-console.log(`ready: median ${median(ready).toFixed(1)} ms (min ${Math.min(...ready).toFixed(1)},`
+await browser?.close();
+if (browser) console.log(`ready: median ${median(ready).toFixed(1)} ms (min ${Math.min(...ready).toFixed(1)},`
   + ` max ${Math.max(...ready).toFixed(1)}); the page itself read and run (DOMContentLoaded) median`
   + ` ${median(parsed).toFixed(1)} ms; a page with nothing to load ${median(blank).toFixed(1)} ms`);
 
@@ -110,19 +115,7 @@ for (let i = 0; i < Math.min(rounds, 5); i++) {
   execFileSync(zwpconvPath, ['-o', scratch(), '--fit', '128', photo]);
   photoNative.push(Number(process.hrtime.bigint() - start) / 1e6);
 }
-// The browser's own decoding of that photo, which the page cannot go below.
-await first.page.evaluate(() => document.body.insertAdjacentHTML('beforeend', '<input type="file" id="bench-photo">'));
-await first.page.setInputFiles('#bench-photo', photo);
-const decode = [];
-for (let i = 0; i < Math.min(rounds, 5); i++) {
-  decode.push(await first.page.evaluate(async () => {
-    const start = performance.now();
-    (await createImageBitmap(document.getElementById('bench-photo').files[0])).close();
-    return performance.now() - start;
-  }));
-}
 console.log(`8000 × 6000 JPEG --fit 128: median ${median(photoPage).toFixed(0)} ms in the page,`
-  + ` ${median(photoNative).toFixed(0)} ms in zwpconv (ratio ${(median(photoPage) / median(photoNative)).toFixed(1)});`
-  + ` the browser's decoding alone (createImageBitmap) ${median(decode).toFixed(0)} ms`);
+  + ` ${median(photoNative).toFixed(0)} ms in zwpconv (ratio ${(median(photoPage) / median(photoNative)).toFixed(1)})`);
 await first.close();
 console.log(`load after: ${load()}`);

@@ -2,8 +2,13 @@
 // apart from the converter so that the page's thread never loads it.
 export const isEmblemName = (name) => /\.zwp$/i.test(name);
 
+// A file larger than the page may hold: its bytes and the module's copy of
+// them, beside the picture, must stay within one tab's fair share.
+export class TooLarge extends Error {}
+export const pageFileLimit = 96 << 20;
+
 // The part of a file the converter reads: the whole file up to `limit`
-// bytes. A small file (nearly every picture) comes in one piece of its
+// bytes; TooLarge beyond the page's own limit. A small file (nearly every picture) comes in one piece of its
 // stream, which asks the browser nothing else; a slice, or the file's size,
 // would each cost the calling thread a wait for the browser, a wait that
 // only matters beside a small file's quick conversion. The page reads each
@@ -17,5 +22,6 @@ export async function readFile(file, limit) {
   } finally {
     reader.cancel().catch(() => {});
   }
+  if (file.size > pageFileLimit) throw new TooLarge();
   return new Uint8Array(await file.slice(0, limit).arrayBuffer());
 }

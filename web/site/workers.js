@@ -2,7 +2,7 @@
 // run) answers with the result of convertFile, or null when a newer run made
 // the job stale. A worker that dies answers its open jobs with a refusal and
 // takes no more; never a hang.
-import { isEmblemName, readFile } from './read.js';
+import { TooLarge, isEmblemName, readFile } from './read.js';
 import { texts } from './texts.js';
 
 class Background {
@@ -30,9 +30,9 @@ class Background {
     let bytes;
     try {
       bytes = await readFile(file, isEmblemName(file.name) ? limits.emblem : limits.file);
-    } catch {
+    } catch (e) {
       this.pending.delete(id);
-      return { name: file.name, refusal: texts.unreadable };
+      return { name: file.name, refusal: e instanceof TooLarge ? texts.outOfMemory : texts.unreadable };
     }
     // A worker that died meanwhile has answered already.
     if (!this.dead) this.worker.postMessage({ id, run, name: file.name, bytes, options }, [bytes.buffer]);
