@@ -32,27 +32,11 @@ void checkTga(std::span<const uint8_t> f) {
   if (at > f.size()) cut();
 }
 
-// A JPEG ends with its end-of-image marker after its first scan; inside the
-// scans a 0xFF byte is always followed by 0 or a restart marker, so the
-// marker cannot be mistaken.
-void checkJpeg(std::span<const uint8_t> f) {
-  size_t at = 2;
-  while (at + 4 <= f.size() && f[at] == 0xFF && f[at + 1] != 0xDA) {
-    at += f[at + 1] == 0xFF ? 1 : 2 + static_cast<size_t>((f[at + 2] << 8) | f[at + 3]);
-  }
-  if (at + 4 > f.size() || f[at] != 0xFF) cut();
-  for (at += 2; at + 1 < f.size(); ++at) {
-    if (f[at] == 0xFF && f[at + 1] == 0xD9) return;
-  }
-  cut();
-}
-
 }  // namespace
 
 void checkComplete(Format format, std::span<const uint8_t> file) {
   switch (format) {
     case Format::Tga: return checkTga(file);
-    case Format::Jpeg: return checkJpeg(file);
     case Format::Webp:
       // The RIFF header names the length of everything that follows it.
       if (file.size() < 12 || size_t{readLe32(&file[4])} + 8 > file.size()) cut();

@@ -1,5 +1,5 @@
 // Whether a file of a format whose decoders show what they have of a cut
-// file (JPEG, TGA, WebP) holds its whole first picture. Checked before the
+// file (TGA, WebP) holds its whole first picture. Checked before the
 // decoder runs, so that a cut file is refused rather than shown in part.
 #pragma once
 

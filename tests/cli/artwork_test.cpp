@@ -55,7 +55,8 @@ TEST(Artwork, PicturesOfOtherFormatsBecomeExactlyTheirSnappedEmblems) {
                {"anim.gif", {}, "anim.ppm"},
                // Straight alpha composited as stored, not premultiplied and divided back first.
                {"alpha.tif", {"-f", "--background", "#336699"}, "alpha_over_336699.ppm"},
-               {"alpha.tga", {"-f", "--background", "#336699"}, "alpha_over_336699.ppm"}};
+               {"alpha.tga", {"-f", "--background", "#336699"}, "alpha_over_336699.ppm"},
+               {"alpha.webp", {"-f", "--background", "#336699"}, "alpha_over_336699.ppm"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     std::vector<std::string> args = {"-o", d.path().string()};

@@ -2,6 +2,7 @@
 // PIL), from PNGs of every depth with transparency, rotated JPEGs and TGAs,
 // shrunk and dithered, and PNGs from emblems whose pixels PIL reads as zwpconv's.
 import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
@@ -14,6 +15,8 @@ const made = scratch();
 const largeArtwork = join(made, 'wappen.png');
 const paletteArt = join(made, 'palette.png');
 const greyArt = join(made, 'grau.png');
+// A GIF as ImageMagick's crop writes it: a frame smaller than its canvas.
+const cropped = join(made, 'ausschnitt.gif');
 // An emblem holding every one of the 65536 words once.
 const everyWord = join(made, 'alle.zwp');
 // Photos as cameras and editors save them: each chroma subsampling, progressive,
@@ -52,6 +55,7 @@ for path, extra in zip(sys.argv[1:], [dict(subsampling=2), dict(subsampling=1), 
   words.writeInt32LE(256, 276);
   for (let w = 0; w < 65536; w++) words.writeUInt16LE(w, 280 + 2 * w);
   writeFileSync(everyWord, words);
+  execFileSync('/usr/bin/convert', [fixtures('imageio', 'wide.png'), '-crop', '60x40+100+50', cropped]);
 });
 
 const bitmaps = ['im_1bit.bmp', 'im_4bit.bmp', 'im_8bit.bmp', 'im_rle8.bmp', 'im_565.bmp', 'im_555.bmp',
@@ -61,7 +65,7 @@ const artwork = ['alpha.png', 'opaque.png', 'gradient.png', 'photo.png', 'anim.g
   .map((name) => fixtures('imageio', name));
 // Turned upright by Exif, TGA with straight alpha, and PngSuite's 16-bit, low-depth and interlaced files.
 const suite = (name) => join(repo, '..', 'shared', 'testdata', 'pngsuite', 'png', name);
-const exact = [fixtures('imageio', 'rotated.jpg'), fixtures('imageio', 'alpha.tga'),
+const exact = [fixtures('imageio', 'rotated.jpg'), fixtures('imageio', 'alpha.tga'), fixtures('imageio', 'alpha.webp'), cropped,
   ...['tbbn2c16.png', 'tbgn2c16.png', 'basn6a16.png', 'basi6a16.png', 'basi0g16.png', 'tbwn0g16.png', 'basn0g02.png',
     'basi3p04.png', 'tbrn2c08.png', 'tp1n3p08.png'].map(suite)];
 
