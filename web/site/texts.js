@@ -12,7 +12,6 @@ export const texts = {
   asPng: 'Als PNG',
   download: (name) => `${name} herunterladen`,
   zipName: 'zwp-konverter.zip',
-  notAPicture: 'Ungültiges Bild: kein Bild in einem bekannten Format',
   damaged: 'Ungültiges Bild: Bild ist beschädigt oder abgeschnitten',
   unreadable: 'Die Datei kann nicht gelesen werden.',
   outOfMemory: 'Ungültiges Bild: zu groß für den Speicher dieser Seite',

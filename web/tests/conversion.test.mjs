@@ -5,9 +5,8 @@ import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { after, before, describe, test } from 'node:test';
-import { convertInPage, fixtures, openPage, python, readResults, repo, scratch, setOptions, zwpconv } from './harness.mjs';
-import { engines } from './engines.mjs';
+import { before, test } from 'node:test';
+import { convertInPage, fixtures, inEachEngine, python, readResults, repo, scratch, setOptions, zwpconv } from './harness.mjs';
 
 const made = scratch();
 
@@ -83,110 +82,102 @@ const table = [
 ];
 
 // Every engine converts every file of the table to zwpconv's bytes.
-for (const engine of engines) {
-  describe(engine, () => {
-    let browser;
-    before(async () => {
-      browser = await openPage(engine);
-    });
-    after(() => browser?.close());
-
-    for (const { what, files, options } of table) {
-      test(`emblems are byte-identical to zwpconv's: ${what}`, async () => {
-        await setOptions(browser.page, options);
-        const results = await convertInPage(browser.page, files);
-        assert.equal(results.length, files.length);
-        for (const [i, result] of results.entries()) {
-          const expected = zwpconv(files[i], options);
-          if (!expected) {
-            assert.match(result.refusal, /^Ungültiges Bild: /, `${result.name}: zwpconv refuses it`);
-            continue;
-          }
-          assert.equal(result.refusal, null, `${result.name}: ${result.refusal}`);
-          assert.equal(result.download, result.name.replace(/\.[^.]+$/, '.zwp'));
-          assert.ok(Buffer.from(result.bytes).equals(expected), `${result.name} differs`);
+inEachEngine((browser, engine) => {
+  for (const { what, files, options } of table) {
+    test(`emblems are byte-identical to zwpconv's: ${what}`, async () => {
+      await setOptions(browser.page, options);
+      const results = await convertInPage(browser.page, files);
+      assert.equal(results.length, files.length);
+      for (const [i, result] of results.entries()) {
+        const expected = zwpconv(files[i], options);
+        if (!expected) {
+          assert.match(result.refusal, /^Ungültiges Bild: /, `${result.name}: zwpconv refuses it`);
+          continue;
         }
-      });
+        assert.equal(result.refusal, null, `${result.name}: ${result.refusal}`);
+        assert.equal(result.download, result.name.replace(/\.[^.]+$/, '.zwp'));
+        assert.ok(Buffer.from(result.bytes).equals(expected), `${result.name} differs`);
+      }
+    });
+  }
+
+  test('emblems become PNGs whose pixels are exactly zwpconv\'s', async () => {
+    const emblems = [everyWord];
+    for (const source of [fixtures('imageio', 'photo.png'), fixtures('bitmap', 'im_8bit.bmp')]) {
+      const emblem = join(made, source.replace(/.*\//, '').replace(/\.\w+$/, '.zwp'));
+      writeFileSync(emblem, zwpconv(source, { dither: true }));
+      emblems.push(emblem);
     }
-
-    test('emblems become PNGs whose pixels are exactly zwpconv\'s', async () => {
-      const emblems = [everyWord];
-      for (const source of [fixtures('imageio', 'photo.png'), fixtures('bitmap', 'im_8bit.bmp')]) {
-        const emblem = join(made, source.replace(/.*\//, '').replace(/\.\w+$/, '.zwp'));
-        writeFileSync(emblem, zwpconv(source, { dither: true }));
-        emblems.push(emblem);
-      }
-      await setOptions(browser.page, { fit: 8, dither: true });  // options leave emblems as they are
-      const results = await convertInPage(browser.page, emblems);
-      const pixelsOf = (png) => python('import sys; from PIL import Image; im = Image.open(sys.argv[1]); '
-        + 'print(im.size); sys.stdout.flush(); sys.stdout.buffer.write(im.convert("RGBA").tobytes())', png);
-      for (const [i, result] of results.entries()) {
-        assert.equal(result.download, result.name.replace('.zwp', '.png'));
-        const page = join(made, `page-${i}.png`);
-        writeFileSync(page, Buffer.from(result.bytes));
-        const reference = join(made, `ref-${i}.png`);
-        writeFileSync(reference, zwpconv(emblems[i], { to: 'png' }));
-        assert.ok(pixelsOf(page).equals(pixelsOf(reference)), `${result.name}: pixels differ`);
-      }
-    });
-
-
-    test('the page fails nowhere', async () => assert.deepEqual(await browser.errors(), []));
-    if (engine !== 'chromium') return;
-
-    test('a transparent 512² PNG becomes a dithered 128² emblem in three clicks, as zwpconv --fit 128 --dither makes it', async () => {
-      const { page } = browser;
-      await setOptions(page, {});
-      await convertInPage(page, [largeArtwork]);
-      await page.click('button.fit-to-128');
-      await page.waitForSelector('#results a[download="wappen.zwp"]');
-      const converted = await page.evaluate(() => document.body.dataset.converted);
-      await page.check('#dither');
-      await page.waitForFunction((before) => document.body.dataset.converted !== before && !document.body.dataset.busy,
-        converted);
-      assert.equal(await page.textContent('#results .size'), '128 × 128 Pixel');
-      const [download] = await Promise.all([page.waitForEvent('download'), page.click('#results a[download]')]);
-      assert.equal(download.suggestedFilename(), 'wappen.zwp');
-      const saved = readFileSync(await download.path());
-      assert.ok(saved.equals(zwpconv(largeArtwork, { fit: 128, dither: true })));
-    });
-
-    test('files dropped on the page convert like chosen ones', async () => {
-      const { page } = browser;
-      await setOptions(page, { dither: true });
-      const dropped = [fixtures('imageio', 'alpha.png'), fixtures('bitmap', 'pil_24bit.bmp')];
-      const files = dropped.map((path) => ({ name: path.replace(/.*\//, ''), bytes: [...readFileSync(path)] }));
-      const before = await page.evaluate(() => document.body.dataset.converted);
-      await page.evaluate((list) => {
-        const transfer = new DataTransfer();
-        for (const { name, bytes } of list) transfer.items.add(new File([new Uint8Array(bytes)], name));
-        document.querySelector('main').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true }));
-      }, files);
-      await page.waitForFunction((b) => document.body.dataset.converted !== b && !document.body.dataset.busy, before);
-      const results = await readResults(page);
-      assert.deepEqual(results.map((r) => r.download), ['alpha.zwp', 'pil_24bit.zwp']);
-      for (const [i, result] of results.entries()) {
-        assert.ok(Buffer.from(result.bytes).equals(zwpconv(dropped[i], { dither: true })), result.name);
-      }
-    });
-
-    test('an unusable "Einpassen in" converts nothing and says what it needs', async () => {
-      const { page } = browser;
-      for (const fit of ['0', '129', '12.5', '-3']) {
-        await setOptions(page, { fit });
-        await page.setInputFiles('#files', [fixtures('bitmap', 'pil_8bit.bmp')]);
-        assert.equal(await page.textContent('#status'), '„Einpassen in“ braucht eine ganze Zahl von 1 bis 128 (leer: aus).');
-        assert.equal(await page.$eval('#fit', (e) => e.validity.valid), false);
-      }
-      await setOptions(page, { fit: '' });
-      const [result] = await readResults(page);
-      assert.equal(result.download, 'pil_8bit.zwp');
-    });
-
-    test('the page fetches nothing but its own files and never fails', () => {
-      const foreign = browser.requests.filter((url) => !url.startsWith(browser.origin) && !url.startsWith('blob:'));
-      assert.deepEqual(foreign, []);
-      assert.deepEqual(browser.problems, []);
-    });
+    await setOptions(browser.page, { fit: 8, dither: true });  // options leave emblems as they are
+    const results = await convertInPage(browser.page, emblems);
+    const pixelsOf = (png) => python('import sys; from PIL import Image; im = Image.open(sys.argv[1]); '
+      + 'print(im.size); sys.stdout.flush(); sys.stdout.buffer.write(im.convert("RGBA").tobytes())', png);
+    for (const [i, result] of results.entries()) {
+      assert.equal(result.download, result.name.replace('.zwp', '.png'));
+      const page = join(made, `page-${i}.png`);
+      writeFileSync(page, Buffer.from(result.bytes));
+      const reference = join(made, `ref-${i}.png`);
+      writeFileSync(reference, zwpconv(emblems[i], { to: 'png' }));
+      assert.ok(pixelsOf(page).equals(pixelsOf(reference)), `${result.name}: pixels differ`);
+    }
   });
-}
+
+
+  test('the page fails nowhere', async () => assert.deepEqual(await browser.errors(), []));
+  if (engine !== 'chromium') return;
+
+  test('a transparent 512² PNG becomes a dithered 128² emblem in three clicks, as zwpconv --fit 128 --dither makes it', async () => {
+    const { page } = browser;
+    await setOptions(page, {});
+    await convertInPage(page, [largeArtwork]);
+    await page.click('button.fit-to-128');
+    await page.waitForSelector('#results a[download="wappen.zwp"]');
+    const converted = await page.evaluate(() => document.body.dataset.converted);
+    await page.check('#dither');
+    await page.waitForFunction((before) => document.body.dataset.converted !== before && !document.body.dataset.busy,
+      converted);
+    assert.equal(await page.textContent('#results .size'), '128 × 128 Pixel');
+    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#results a[download]')]);
+    assert.equal(download.suggestedFilename(), 'wappen.zwp');
+    const saved = readFileSync(await download.path());
+    assert.ok(saved.equals(zwpconv(largeArtwork, { fit: 128, dither: true })));
+  });
+
+  test('files dropped on the page convert like chosen ones', async () => {
+    const { page } = browser;
+    await setOptions(page, { dither: true });
+    const dropped = [fixtures('imageio', 'alpha.png'), fixtures('bitmap', 'pil_24bit.bmp')];
+    const files = dropped.map((path) => ({ name: path.replace(/.*\//, ''), bytes: [...readFileSync(path)] }));
+    const before = await page.evaluate(() => document.body.dataset.converted);
+    await page.evaluate((list) => {
+      const transfer = new DataTransfer();
+      for (const { name, bytes } of list) transfer.items.add(new File([new Uint8Array(bytes)], name));
+      document.querySelector('main').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true }));
+    }, files);
+    await page.waitForFunction((b) => document.body.dataset.converted !== b && !document.body.dataset.busy, before);
+    const results = await readResults(page);
+    assert.deepEqual(results.map((r) => r.download), ['alpha.zwp', 'pil_24bit.zwp']);
+    for (const [i, result] of results.entries()) {
+      assert.ok(Buffer.from(result.bytes).equals(zwpconv(dropped[i], { dither: true })), result.name);
+    }
+  });
+
+  test('an unusable "Einpassen in" converts nothing and says what it needs', async () => {
+    const { page } = browser;
+    for (const fit of ['0', '129', '12.5', '-3']) {
+      await setOptions(page, { fit });
+      await page.setInputFiles('#files', [fixtures('bitmap', 'pil_8bit.bmp')]);
+      assert.equal(await page.textContent('#status'), '„Einpassen in“ braucht eine ganze Zahl von 1 bis 128 (leer: aus).');
+      assert.equal(await page.$eval('#fit', (e) => e.validity.valid), false);
+    }
+    await setOptions(page, { fit: '' });
+    const [result] = await readResults(page);
+    assert.equal(result.download, 'pil_8bit.zwp');
+  });
+
+  test('the page fetches nothing but its own files and never fails', () => {
+    const foreign = browser.requests.filter((url) => !url.startsWith(browser.origin) && !url.startsWith('blob:'));
+    assert.deepEqual(foreign, []);
+    assert.deepEqual(browser.problems, []);
+  });
+});

@@ -8,7 +8,8 @@ import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 import { serve } from '../serve.mjs';
-import { openEngine } from './engines.mjs';
+import { after, before, describe } from 'node:test';
+import { engines, openEngine } from './engines.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 export const repo = resolve(here, '../..');
@@ -119,4 +120,18 @@ export function zwpconv(input, { fit = '', dither = false, background = '#ffffff
 // Runs Debian's Python with PIL on a script; its stdout.
 export function python(script, ...args) {
   return execFileSync('/usr/bin/python3', ['-c', script, ...args], { maxBuffer: 1 << 28 });
+}
+
+// Declares body's tests once for each engine under test, as a suite of its
+// own: `browser` is that engine's open page (what openPage gives) while
+// they run.
+export function inEachEngine(body) {
+  for (const engine of engines) {
+    describe(engine, () => {
+      const browser = {};
+      before(async () => Object.assign(browser, await openPage(engine)));
+      after(() => browser.close?.());
+      body(browser, engine);
+    });
+  }
 }

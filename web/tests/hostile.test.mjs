@@ -5,9 +5,8 @@
 import assert from 'node:assert/strict';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { after, before, describe, test } from 'node:test';
-import { convertInPage, fixtures, openPage, python, scratch, setOptions, zwpconv } from './harness.mjs';
-import { engines } from './engines.mjs';
+import { before, test } from 'node:test';
+import { convertInPage, fixtures, inEachEngine, python, scratch, setOptions, zwpconv } from './harness.mjs';
 
 const made = scratch();
 const file = (name, bytes) => {
@@ -99,84 +98,76 @@ Image.new("RGBA", (20, 20), (0, 0, 0, 0)).save(sys.argv[3], "WEBP", lossless=Tru
   }));
 });
 
-for (const engine of engines) {
-  describe(engine, () => {
-    let browser;
-    before(async () => {
-      browser = await openPage(engine);
-    });
-    after(() => browser?.close());
-
-    test('damaged and hostile files are refused in German, without a download link', async () => {
-      for (const fit of ['', 128]) {
-        const rows = table.filter((row) => row.fit === fit);
-        await setOptions(browser.page, { fit });
-        const results = await convertInPage(browser.page, rows.map((row) => row.path));
-        for (const [i, result] of results.entries()) {
-          if (rows[i].refusal === null) {  // converted exactly as zwpconv converts it
-            assert.ok(Buffer.from(result.bytes).equals(zwpconv(rows[i].path, { fit })), result.name);
-            continue;
-          }
-          assert.equal(result.download, null, `${result.name} has a link`);
-          if (rows[i].refusal instanceof RegExp) assert.match(result.refusal, rows[i].refusal, result.name);
-          else assert.equal(result.refusal, rows[i].refusal, result.name);
+inEachEngine((browser, engine) => {
+  test('damaged and hostile files are refused in German, without a download link', async () => {
+    for (const fit of ['', 128]) {
+      const rows = table.filter((row) => row.fit === fit);
+      await setOptions(browser.page, { fit });
+      const results = await convertInPage(browser.page, rows.map((row) => row.path));
+      for (const [i, result] of results.entries()) {
+        if (rows[i].refusal === null) {  // converted exactly as zwpconv converts it
+          assert.ok(Buffer.from(result.bytes).equals(zwpconv(rows[i].path, { fit })), result.name);
+          continue;
         }
+        assert.equal(result.download, null, `${result.name} has a link`);
+        if (rows[i].refusal instanceof RegExp) assert.match(result.refusal, rows[i].refusal, result.name);
+        else assert.equal(result.refusal, rows[i].refusal, result.name);
       }
-      assert.deepEqual(await browser.errors(), []);
-    });
+    }
+    assert.deepEqual(await browser.errors(), []);
+  });
 
-    if (engine !== 'chromium') return;
+  if (engine !== 'chromium') return;
 
-    test('the module\'s memory stays bounded and it works on after the largest pictures', async () => {
-      const { page } = browser;
-      const large = [join(made, 'bombe.png'), ...table.map((row) => row.path)];
-      const upload = large.map((path) => ({ name: path.replace(/.*\//, ''), b64: readFileSync(path).toString('base64') }));
-      const outcome = await page.evaluate(async (files) => {
-        const { Converter } = await import('./converter.js');
-        const { convertFile } = await import('./convert.js');
-        const converter = await Converter.load();
-        const asFile = ({ name, b64 }) => ({ name, bytes: Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)) });
-        const seen = [];
-        const heaps = [];
-        for (let round = 0; round < 3; round++) {
-          for (const f of files) {
-            const done = await convertFile(converter, asFile(f), { fit: 128, dither: true, background: 0xffffff });
-            seen.push(done.refusal ?? `${done.width}×${done.height}`);
-          }
-          heaps.push(converter.m.HEAPU8.length);
+  test('the module\'s memory stays bounded and it works on after the largest pictures', async () => {
+    const { page } = browser;
+    const large = [join(made, 'bombe.png'), ...table.map((row) => row.path)];
+    const upload = large.map((path) => ({ name: path.replace(/.*\//, ''), b64: readFileSync(path).toString('base64') }));
+    const outcome = await page.evaluate(async (files) => {
+      const { Converter } = await import('./converter.js');
+      const { convertFile } = await import('./convert.js');
+      const converter = await Converter.load();
+      const asFile = ({ name, b64 }) => ({ name, bytes: Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)) });
+      const seen = [];
+      const heaps = [];
+      for (let round = 0; round < 3; round++) {
+        for (const f of files) {
+          const done = await convertFile(converter, asFile(f), { fit: 128, dither: true, background: 0xffffff });
+          seen.push(done.refusal ?? `${done.width}×${done.height}`);
         }
-        const after = await convertFile(converter, asFile(files[0]), { fit: 64, dither: false, background: 0 });
-        return { first: seen[0], heaps, after: `${after.width}×${after.height}` };
-      }, upload);
-      assert.equal(outcome.first, '128×128');  // the 4096² bomb, shrunk: 64 MiB of pixels in the module at once
-      // The first round grows the heap to what the largest picture needs; later rounds need no more.
-      const [first, ...later] = outcome.heaps;
-      assert.ok(first <= 320 * 1024 * 1024, `heap ${first}`);
-      assert.deepEqual(later, [first, first]);
-      assert.equal(outcome.after, '64×64');
-      assert.deepEqual(browser.problems, []);
-    });
+        heaps.push(converter.m.HEAPU8.length);
+      }
+      const after = await convertFile(converter, asFile(files[0]), { fit: 64, dither: false, background: 0 });
+      return { first: seen[0], heaps, after: `${after.width}×${after.height}` };
+    }, upload);
+    assert.equal(outcome.first, '128×128');  // the 4096² bomb, shrunk: 64 MiB of pixels in the module at once
+    // The first round grows the heap to what the largest picture needs; later rounds need no more.
+    const [first, ...later] = outcome.heaps;
+    assert.ok(first <= 320 * 1024 * 1024, `heap ${first}`);
+    assert.deepEqual(later, [first, first]);
+    assert.equal(outcome.after, '64×64');
+    assert.deepEqual(browser.problems, []);
+  });
 
-    test('a phone photo is shrunk in strips: zwpconv\'s bytes, and the module\'s memory stays under 128 MB', async () => {
-      const photo = join(made, 'foto.jpg');
-      python(`
+  test('a phone photo is shrunk in strips: zwpconv\'s bytes, and the module\'s memory stays under 128 MB', async () => {
+    const photo = join(made, 'foto.jpg');
+    python(`
 import sys
 from PIL import Image
 Image.effect_mandelbrot((8000, 6000), (-2.2, -1.2, 1.0, 1.2), 60).convert("RGB").save(sys.argv[1], quality=90)
 `, photo);
-      const outcome = await browser.page.evaluate(async (b64) => {
-        const { Converter } = await import('./converter.js');
-        const { convertFile } = await import('./convert.js');
-        const converter = await Converter.load('./zwp-jpeg.js');
-        const file = { name: 'foto.jpg', bytes: Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)) };
-        const done = await convertFile(converter, file, { fit: 128, dither: false, background: 0xffffff },
-          { jpeg: () => converter });
-        return { refusal: done.refusal, bytes: done.output && [...done.output],
-          heap: converter.m.HEAPU8.length };
-      }, readFileSync(photo).toString('base64'));
-      assert.equal(outcome.refusal, undefined);
-      assert.ok(Buffer.from(outcome.bytes).equals(zwpconv(photo, { fit: 128 })), 'differs from zwpconv');
-      assert.ok(outcome.heap <= 128 * 1024 * 1024, `heap ${outcome.heap}`);
-    });
+    const outcome = await browser.page.evaluate(async (b64) => {
+      const { Converter } = await import('./converter.js');
+      const { convertFile } = await import('./convert.js');
+      const converter = await Converter.load('./zwp-jpeg.js');
+      const file = { name: 'foto.jpg', bytes: Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)) };
+      const done = await convertFile(converter, file, { fit: 128, dither: false, background: 0xffffff },
+        { jpeg: () => converter });
+      return { refusal: done.refusal, bytes: done.output && [...done.output],
+        heap: converter.m.HEAPU8.length };
+    }, readFileSync(photo).toString('base64'));
+    assert.equal(outcome.refusal, undefined);
+    assert.ok(Buffer.from(outcome.bytes).equals(zwpconv(photo, { fit: 128 })), 'differs from zwpconv');
+    assert.ok(outcome.heap <= 128 * 1024 * 1024, `heap ${outcome.heap}`);
   });
-}
+});
