@@ -20,7 +20,8 @@ check grep -q 'type="image/x-zorbel-emblem"' "$mime"
 if command -v xmllint >/dev/null; then check xmllint --noout "$mime"; fi
 desktop=$(ls "$prefix"/share/applications/*.desktop 2>/dev/null || true)
 if [ -n "$desktop" ]; then
-  check grep -qx 'MimeType=image/x-zorbel-emblem;image/bmp;' "$desktop"
+  # Emblems only: claiming BMPs would make it every BMP's double-click on desktops without a set default.
+  check grep -qx 'MimeType=image/x-zorbel-emblem;' "$desktop"
   check grep -qx 'Exec=zwp-konverter %f' "$desktop"
 fi
 for page in zwpconv zwp-thumbnailer; do check test -s "$prefix/share/man/man1/$page.1.gz"; done

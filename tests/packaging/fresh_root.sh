@@ -71,8 +71,9 @@ check as_player 'gimp-console-2.10 -i -d -f -b "(let* ((image (car (gimp-file-lo
   RUN-NONINTERACTIVE \"art/pic.zwp\" \"x\"))) (layer (car (gimp-image-get-active-layer image))))
   (gimp-file-save RUN-NONINTERACTIVE image layer \"art/gimp.png\" \"x\"))" -b "(gimp-quit 0)" >/dev/null 2>&1
 cmp art/gimp.zwp art/d/pic.zwp && test -s art/gimp.png'
+# What installing with Recommends pulled in goes with them, as apt's autoremove takes it.
 in_root sh -c 'apt-get purge -y -qq zwp-konverter-common zwpconv zwp-konverter qt6-image-formats-plugin-zwp \
-  qt5-image-formats-plugin-zwp zwp-pixbuf-loader gimp-plugin-zwp' >/dev/null
+  qt5-image-formats-plugin-zwp zwp-pixbuf-loader gimp-plugin-zwp && apt-get autoremove --purge -y -qq' >/dev/null
 snapshot >"$root/tmp/after"
 left=$(comm -3 "$root/tmp/before" "$root/tmp/after")
 check test -z "$left"

@@ -7,7 +7,7 @@
 // the page's uncaught errors.
 import { spawn } from 'node:child_process';
 import { createServer } from 'node:net';
-import { writeFileSync } from 'node:fs';
+import { existsSync, readdirSync, writeFileSync } from 'node:fs';
 import puppeteer from 'puppeteer-core';
 
 // The engines whose tests run: ZWP_ENGINES (comma-separated), else all three.
@@ -105,6 +105,13 @@ function startXvfb() {
   });
 }
 
+// WebKitGTK's MiniBrowser, wherever this machine's architecture and release put it.
+function miniBrowser() {
+  const found = readdirSync('/usr/lib').flatMap((arch) => ['webkit2gtk-4.1', 'webkitgtk-6.0']
+    .map((version) => `/usr/lib/${arch}/${version}/MiniBrowser`)).find((path) => existsSync(path));
+  return process.env.ZWP_MINIBROWSER ?? found;
+}
+
 class WebKitPage extends Page {
   static async open() {
     const self = new WebKitPage();
@@ -115,8 +122,7 @@ class WebKitPage extends Page {
     for (let tries = 0; ; tries++) {
       try {
         const { sessionId } = await self.call('POST', '/session', { capabilities: { alwaysMatch: {
-          'webkitgtk:browserOptions': { binary: process.env.ZWP_MINIBROWSER ?? '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser',
-            args: ['--automation'] } } } });
+          'webkitgtk:browserOptions': { binary: miniBrowser(), args: ['--automation'] } } } });
         self.session = `/session/${sessionId}`;
         return self;
       } catch (e) {
