@@ -1,5 +1,6 @@
 #include "convert/gif_decoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>

@@ -2,6 +2,7 @@
 // ImageMagick (tests/imageio/fixtures), read through Qt's image plugins.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>

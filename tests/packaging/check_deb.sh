@@ -3,9 +3,12 @@
 # package holds which files, how they depend on each other and on Qt, a real
 # maintainer, a clean lintian for every package, and a zwpconv that runs from
 # the unpacked tree.
-# Usage: check_deb.sh BUILD_DIR
+# Usage: check_deb.sh BUILD_DIR GIMP_PLUGIN_DIR GIMP_LIBRARY
+#   (the GIMP the plug-in is built for: where it goes, which library it needs)
 set -eu
 build=$1
+gimp_dir=${2#/}
+gimp_library=$3
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 (cd "$build" && cpack -G DEB -B "$out" >/dev/null)
@@ -28,11 +31,14 @@ zwp-konverter usr/bin/zwp-konverter usr/share/applications/de.zwp_konverter.ZwpK
 qt6-image-formats-plugin-zwp $lib/qt6/plugins/imageformats/libqzwp.so
 qt5-image-formats-plugin-zwp $lib/qt5/plugins/imageformats/libqzwp.so usr/share/kservices5/qimageioplugins/zwp.desktop
 zwp-pixbuf-loader $lib/gdk-pixbuf-2.0/2.10.0/loaders/libpixbufloader-zwp.so
-gimp-plugin-zwp usr/lib/gimp/2.0/plug-ins/file-zwp/file-zwp
+gimp-plugin-zwp $gimp_dir/file-zwp
 EOF2
 check grep -q libqt6widgets6 <<<"$(field zwp-konverter Depends)"
 check grep -q libqt5gui5 <<<"$(field qt5-image-formats-plugin-zwp Depends)"
-check grep -q libgimp2.0 <<<"$(field gimp-plugin-zwp Depends)"
+check grep -q "$gimp_library" <<<"$(field gimp-plugin-zwp Depends)"
+# Built for this release: its Debian version in the package's version.
+. /etc/os-release
+check grep -q "~deb${VERSION_ID}u1\$" <<<"$(field zwpconv Version)"
 # Files the single package of 1.0.0 held move without a conflict on upgrade.
 check grep -q "zwp-konverter (<< 1.1.0~)" <<<"$(field zwpconv Replaces)"
 check test "$(field zwp-konverter-common Architecture)" = all

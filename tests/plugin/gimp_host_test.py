@@ -1,7 +1,7 @@
 """GIMP, in batch mode with the plug-in built here, opens emblems and exports
 them exactly as zwpconv converts: plain, dithered and fitted, and refuses
 what zwpconv refuses with the same words.
-Usage: gimp_host_test.py ZWPCONV PLUGIN_DIR BMP RGBA_PNG"""
+Usage: gimp_host_test.py ZWPCONV PLUGIN_DIR BMP"""
 import os
 import shutil
 import subprocess
@@ -11,7 +11,7 @@ import tempfile
 from PIL import Image
 from zwpconv_result import zwpconv_result
 
-zwpconv, plugins, bmp, png = sys.argv[1:5]
+zwpconv, plugins, bmp = sys.argv[1:4]
 work = tempfile.mkdtemp()
 config = os.path.join(work, "gimp")
 os.makedirs(config)
@@ -28,23 +28,51 @@ def convert(*args):
     return zwpconv_result(zwpconv, work, *args)
 
 
-def opened(source):
-    return f'(image (car (gimp-file-load RUN-NONINTERACTIVE "{source}" "{source}")))' \
-           ' (layer (car (gimp-image-get-active-layer image)))'
+def gimp2(jobs):
+    """Script-Fu for GIMP 2.10: file-zwp-save takes dither and fit after the common arguments."""
+    def opened(source):
+        return f'(image (car (gimp-file-load RUN-NONINTERACTIVE "{source}" "{source}")))' \
+               ' (layer (car (gimp-image-get-active-layer image)))'
+    commands = [f'(let* ({opened(source)}) (gimp-file-save RUN-NONINTERACTIVE image layer "{target}" "x"))'
+                if options is None else
+                f'(let* ({opened(source)}) (file-zwp-save RUN-NONINTERACTIVE image layer "{target}" "x" {options[0]} {options[1]}))'
+                for source, target, options in jobs]
+    return ["gimp-console-2.10", "-i", "-d", "-f", *[a for c in commands + ["(gimp-quit 0)"] for a in ("-b", c)]], \
+        "GIMP2_DIRECTORY"
+
+
+def gimp3(jobs):
+    """Python for GIMP 3: file-zwp-export takes "dither" and "fit" as named arguments."""
+    program = [
+        "from gi.repository import Gimp, Gio",
+        "def export(source, target, options):",
+        "    image = Gimp.file_load(Gimp.RunMode.NONINTERACTIVE, Gio.File.new_for_path(source))",
+        "    if options is None:",
+        "        Gimp.file_save(Gimp.RunMode.NONINTERACTIVE, image, Gio.File.new_for_path(target), None)",
+        "    else:",
+        "        procedure = Gimp.get_pdb().lookup_procedure('file-zwp-export')",
+        "        config = procedure.create_config()",
+        "        for name, value in [('run-mode', Gimp.RunMode.NONINTERACTIVE), ('image', image),",
+        "                            ('file', Gio.File.new_for_path(target)), ('dither', options[0] == 1),",
+        "                            ('fit', options[1])]:",
+        "            config.set_property(name, value)",
+        "        procedure.run(config)",
+        "    image.delete()",
+        *[f"export({source!r}, {target!r}, {options!r})" for source, target, options in jobs],
+    ]
+    return ["gimp-console-3.0", "-i", "-d", "-f", "--quit", "--batch-interpreter=python-fu-eval",
+            "-b", "\n".join(program)], "GIMP3_DIRECTORY"
 
 
 emblem = convert("--", bmp)
-shutil.copy(png, path("rgba.png"))
+# Half-transparent colours, without a gamma chunk: GIMP 3 applies one when it loads, zwpconv does not.
+Image.frombytes("RGBA", (40, 30), bytes((x * 6 + c * 40 + y * 2) % 256 for y in range(30) for x in range(40)
+                                        for c in range(4))).save(path("rgba.png"))
 Image.new("RGB", (200, 200), "red").save(path("large.png"))
-commands = [
-    f'(let* ({opened(emblem)}) (gimp-file-save RUN-NONINTERACTIVE image layer "{path("opened.png")}" "x"))',
-    f'(let* ({opened(bmp)}) (gimp-file-save RUN-NONINTERACTIVE image layer "{path("plain.zwp")}" "x"))',
-    f'(let* ({opened(path("rgba.png"))}) (file-zwp-save RUN-NONINTERACTIVE image layer "{path("fitted.zwp")}" "x" 1 20))',
-    f'(let* ({opened(path("large.png"))}) (file-zwp-save RUN-NONINTERACTIVE image layer "{path("large.zwp")}" "x" 0 0))',
-    "(gimp-quit 0)",
-]
-run = subprocess.run(["gimp-console-2.10", "-i", "-d", "-f", *[a for c in commands for a in ("-b", c)]],
-                     env=dict(os.environ, GIMP2_DIRECTORY=config), capture_output=True, text=True, timeout=240)
+jobs = [(emblem, path("opened.png"), None), (bmp, path("plain.zwp"), None),
+        (path("rgba.png"), path("fitted.zwp"), (1, 20)), (path("large.png"), path("large.zwp"), (0, 0))]
+command, directory = (gimp3 if shutil.which("gimp-console-3.0") else gimp2)(jobs)
+run = subprocess.run(command, env=dict(os.environ, **{directory: config}), capture_output=True, text=True, timeout=240)
 
 failures = []
 expected = Image.open(convert("--", emblem)).convert("RGB")

@@ -21,12 +21,17 @@ def window():
     sys.exit("the window never appeared on the accessibility bus")
 
 
+# By role, not by the role's English name, which newer AT-SPI spells differently ("button").
+ROLES = {pyatspi.ROLE_LIST: "list", pyatspi.ROLE_COMBO_BOX: "combo box", pyatspi.ROLE_PUSH_BUTTON: "push button",
+         pyatspi.ROLE_IMAGE: "image", pyatspi.ROLE_LABEL: "label"}
+
+
 def heard(node):
     for child in filter(None, node):
-        role = child.getRoleName()
-        if role in ("list", "combo box", "push button", "image", "label"):
-            yield role, child.name
-        elif role not in ("menu bar", "list item"):
+        role = child.getRole()
+        if role in ROLES:
+            yield ROLES[role], child.name
+        elif role not in (pyatspi.ROLE_MENU_BAR, pyatspi.ROLE_LIST_ITEM):
             yield from heard(child)
 
 

@@ -1,13 +1,10 @@
-// The choices of an emblem export and the dialog that asks for them.
+// GIMP 2.10's dialog that asks for the choices of an emblem export.
 #pragma once
+
+#include "plugins/gimp/gegl_emblem.h"
 
 namespace zwp {
 
-// Kept by GIMP between exports (as plain bytes), so both stay plain values.
-struct ExportOptions {
-  bool dither = false;
-  int fit = 0;  // shrink to fit inside fit x fit pixels, 0 to keep the size
-};
 
 // Asks for the options, starting from those given; false when cancelled.
 bool askExportOptions(ExportOptions& options);

@@ -1,4 +1,4 @@
-// The GIMP file plug-in for Zorbel emblems: "file-zwp-load" opens a .zwp as
+// The GIMP 2.10 file plug-in for Zorbel emblems: "file-zwp-load" opens a .zwp as
 // an RGB image, "file-zwp-save" exports the drawable through the same
 // pipeline zwpconv uses, with its "Dithern" and "Einpassen in" options in
 // the export dialog and as procedure parameters for scripts and batch mode.
@@ -8,13 +8,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "convert/encode.h"
 #include "convert/pipeline.h"
-#include "core/error.h"
-#include "core/file_writer.h"
 #include "plugins/gimp/export_dialog.h"
+#include "plugins/gimp/gegl_emblem.h"
 
 namespace {
 
@@ -59,40 +56,16 @@ void query() {
 }
 
 gint32 loadImage(const char* filename) {
-  const std::vector<uint8_t> bytes = readPictureBytes(filename, true);
-  const Picture picture = readPicture({bytes, filename, true}, {.target = Target::Bmp});
-  if (picture.width() == 0 || picture.height() == 0) throw refused(Refusal::Empty);
-  std::vector<uint8_t> rgb;
-  rgb.reserve(picture.pixels().size() * 3);
-  for (const int32_t colour : picture.pixels()) {
-    rgb.insert(rgb.end(), {static_cast<uint8_t>(colour), static_cast<uint8_t>(colour >> 8),
-                           static_cast<uint8_t>(colour >> 16)});
-  }
-  const gint32 image = gimp_image_new(picture.width(), picture.height(), GIMP_RGB);
+  const OpenedEmblem emblem = openEmblem(filename);
+  const gint32 image = gimp_image_new(emblem.width, emblem.height, GIMP_RGB);
   gimp_image_set_filename(image, filename);
-  const gint32 layer = gimp_layer_new(image, "Wappen", picture.width(), picture.height(), GIMP_RGB_IMAGE, 100,
+  const gint32 layer = gimp_layer_new(image, "Wappen", emblem.width, emblem.height, GIMP_RGB_IMAGE, 100,
                                       gimp_image_get_default_new_layer_mode(image));
   gimp_image_insert_layer(image, layer, -1, 0);
   GeglBuffer* buffer = gimp_drawable_get_buffer(layer);
-  const GeglRectangle all = {0, 0, picture.width(), picture.height()};
-  gegl_buffer_set(buffer, &all, 0, babl_format("R'G'B' u8"), rgb.data(), GEGL_AUTO_ROWSTRIDE);
+  fillBuffer(buffer, emblem);
   g_object_unref(buffer);
   return image;
-}
-
-// The drawable's pixels as straight red, green, blue, alpha bytes, made an
-// emblem as zwpconv makes one from a picture file of these pixels.
-void exportDrawable(gint32 drawable, const char* filename, const ExportOptions& chosen) {
-  const int width = gimp_drawable_width(drawable);
-  const int height = gimp_drawable_height(drawable);
-  const std::unique_ptr<GeglBuffer, void (*)(gpointer)> buffer(gimp_drawable_get_buffer(drawable), g_object_unref);
-  const std::vector<uint8_t> bytes = emblemFromRows(width, height, [&](int32_t y, uint8_t* rgba) {
-    const GeglRectangle line = {0, y, width, 1};
-    gegl_buffer_get(buffer.get(), &line, 1.0, babl_format("R'G'B'A u8"), rgba, GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
-  }, {.fit = chosen.fit, .dither = chosen.dither});
-  FileWriter file(filename, IfExists::Replace);
-  file.write(bytes.data(), bytes.size());
-  file.publish();
 }
 
 // Runs an export in the given mode: the dialog asks when interactive, the
@@ -122,14 +95,13 @@ GimpPDBStatusType runExport(const GimpParam* param, gint nparams, std::string& m
       return GIMP_PDB_CANCEL;
     }
   }
-  GimpPDBStatusType status = GIMP_PDB_SUCCESS;
-  try {
-    exportDrawable(drawable, filename, options);
+  message = failureOf([&] {
+    GeglBuffer* buffer = gimp_drawable_get_buffer(drawable);
+    const std::unique_ptr<GeglBuffer, void (*)(gpointer)> owned(buffer, g_object_unref);
+    exportEmblem(buffer, gimp_drawable_width(drawable), gimp_drawable_height(drawable), filename, options);
     gimp_set_data(kSaveProc, &options, sizeof options);
-  } catch (const Error& e) {
-    message = e.description();
-    status = GIMP_PDB_EXECUTION_ERROR;
-  }
+  });
+  const GimpPDBStatusType status = message.empty() ? GIMP_PDB_SUCCESS : GIMP_PDB_EXECUTION_ERROR;
   if (exported == GIMP_EXPORT_EXPORT) gimp_image_delete(image);
   return status;
 }
@@ -144,14 +116,14 @@ void run(const gchar* name, gint nparams, const GimpParam* param, gint* nreturnV
   values[0].type = GIMP_PDB_STATUS;
   GimpPDBStatusType status = GIMP_PDB_CALLING_ERROR;
   if (std::strcmp(name, kLoadProc) == 0 && nparams >= 2) {
-    try {
-      const gint32 image = loadImage(param[1].data.d_string);
+    gint32 image = -1;
+    message = failureOf([&] { image = loadImage(param[1].data.d_string); });
+    if (message.empty()) {
       *nreturnVals = 2;
       values[1].type = GIMP_PDB_IMAGE;
       values[1].data.d_image = image;
       status = GIMP_PDB_SUCCESS;
-    } catch (const Error& e) {
-      message = e.description();
+    } else {
       status = GIMP_PDB_EXECUTION_ERROR;
     }
   } else if (std::strcmp(name, kSaveProc) == 0 && nparams >= 5) {
