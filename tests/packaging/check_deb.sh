@@ -27,7 +27,7 @@ while read -r package files; do
 done <<EOF2
 zwp-konverter-common usr/share/mime/packages/zwp-konverter.xml
 zwpconv usr/bin/zwpconv usr/bin/zwp-thumbnailer usr/share/thumbnailers/zwp-konverter.thumbnailer usr/share/man/man1/zwpconv.1.gz usr/share/bash-completion/completions/zwpconv
-zwp-konverter usr/bin/zwp-konverter usr/share/applications/de.zwp_konverter.ZwpKonverter.desktop usr/share/icons/hicolor/scalable/apps/de.zwp_konverter.ZwpKonverter.svg usr/share/metainfo/de.zwp_konverter.ZwpKonverter.metainfo.xml
+zwp-konverter usr/bin/zwp-konverter usr/share/applications/de.zwp_konverter.ZwpKonverter.desktop usr/share/applications/zwp-konverter-bmp.desktop usr/share/icons/hicolor/scalable/apps/de.zwp_konverter.ZwpKonverter.svg usr/share/metainfo/de.zwp_konverter.ZwpKonverter.metainfo.xml
 qt6-image-formats-plugin-zwp $lib/qt6/plugins/imageformats/libqzwp.so
 qt5-image-formats-plugin-zwp $lib/qt5/plugins/imageformats/libqzwp.so usr/share/kservices5/qimageioplugins/zwp.desktop
 zwp-pixbuf-loader $lib/gdk-pixbuf-2.0/2.10.0/loaders/libpixbufloader-zwp.so

@@ -18,11 +18,26 @@ check test -f "$mime"
 check grep -q '<glob pattern="\*.zwp"/>' "$mime"
 check grep -q 'type="image/x-zorbel-emblem"' "$mime"
 if command -v xmllint >/dev/null; then check xmllint --noout "$mime"; fi
-desktop=$(ls "$prefix"/share/applications/*.desktop 2>/dev/null || true)
-if [ -n "$desktop" ]; then
-  # Emblems only: claiming BMPs would make it every BMP's double-click on desktops without a set default.
-  check grep -qx 'MimeType=image/x-zorbel-emblem;' "$desktop"
-  check grep -qx 'Exec=zwp-konverter %f' "$desktop"
+# Installing the window changes no program's defaults: a desktop where a viewer
+# opened BMPs and PNGs before (and no default is set) keeps it, and offers the
+# window for BMPs beside it; emblems open in the window.
+if [ -d "$prefix/share/applications" ]; then
+  xdg=$prefix/xdg
+  mkdir -p "$xdg/applications" "$xdg/config"
+  printf '[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %%f\nMimeType=image/bmp;image/png;\n' \
+    >"$xdg/applications/org.gnome.eog.desktop"
+  cp "$prefix"/share/applications/*.desktop "$xdg/applications/"
+  update-desktop-database "$xdg/applications"
+  on_desktop() {
+    env PATH="$prefix/bin:$PATH" XDG_CURRENT_DESKTOP="$1" XDG_DATA_DIRS="$xdg" XDG_DATA_HOME="$xdg/home" XDG_CONFIG_HOME="$xdg/config" \
+      XDG_CONFIG_DIRS="$xdg/config" "${@:2}"
+  }
+  for type in image/bmp image/png; do
+    check test "$(on_desktop GNOME gio mime "$type" | head -1)" = "Default application for “$type”: org.gnome.eog.desktop"
+    for desktop in XFCE LXQt; do check test "$(on_desktop $desktop xdg-mime query default "$type")" = org.gnome.eog.desktop; done
+  done
+  check grep -q zwp-konverter <<<"$(on_desktop GNOME gio mime image/bmp | sed -n '/Recommended/,$p')"
+  check test "$(on_desktop XFCE xdg-mime query default image/x-zorbel-emblem)" = de.zwp_konverter.ZwpKonverter.desktop
 fi
 for page in zwpconv zwp-thumbnailer; do check test -s "$prefix/share/man/man1/$page.1.gz"; done
 check test -f "$prefix/share/bash-completion/completions/zwpconv"
