@@ -1,15 +1,19 @@
-"""A Qt 5 program (PyQt5) reads and writes emblems through the plugin built
-for Qt 5, exactly as zwpconv does.
-Usage: qt5_host_test.py ZWPCONV PLUGIN_DIR BMP"""
+"""A Qt program in Python (PyQt5 or PyQt6) reads and writes emblems through
+the plugin for its Qt, exactly as zwpconv does. PLUGIN_DIR is where that
+plugin was built; empty for the installed one.
+Usage: qt_host_test.py PyQt5|PyQt6 ZWPCONV PLUGIN_DIR BMP"""
+import importlib
 import os
 import sys
 import tempfile
 
-zwpconv, plugins, bmp = sys.argv[1:4]
-qt6 = dict(os.environ)  # zwpconv is a Qt 6 program: the Qt 5 plugin is not for it
-os.environ["QT_PLUGIN_PATH"] = plugins
-from PyQt5.QtCore import QCoreApplication  # noqa: E402
-from PyQt5.QtGui import QImage, QImageReader, QImageWriter  # noqa: E402
+binding, zwpconv, plugins, bmp = sys.argv[1:5]
+qt6 = dict(os.environ)  # zwpconv is a Qt 6 program: a Qt 5 plugin is not for it
+if plugins:
+    os.environ["QT_PLUGIN_PATH"] = plugins
+QCoreApplication = importlib.import_module(binding + ".QtCore").QCoreApplication
+QtGui = importlib.import_module(binding + ".QtGui")
+QImage, QImageReader, QImageWriter = QtGui.QImage, QtGui.QImageReader, QtGui.QImageWriter
 from zwpconv_result import zwpconv_result  # noqa: E402
 
 app = QCoreApplication([])
@@ -19,7 +23,7 @@ with tempfile.TemporaryDirectory() as work:
     back = zwpconv_result(zwpconv, work, "--", emblem, env=qt6)
 
     if b"zwp" not in [bytes(f) for f in QImageReader.supportedImageFormats()]:
-        failures.append("Qt 5 does not list zwp")
+        failures.append(binding + "'s Qt does not list zwp")
     read = QImageReader(emblem).read()
     expected = QImage(back)
     if read.isNull() or read.size() != expected.size():
