@@ -62,7 +62,9 @@ bool askExportOptions(GimpProcedure* procedure, GimpProcedureConfig* config, Gim
   gimp_ui_init("file-zwp");
   GtkWidget* dialog = gimp_export_procedure_dialog_new(GIMP_EXPORT_PROCEDURE(procedure), config, image);
   auto* procedureDialog = GIMP_PROCEDURE_DIALOG(dialog);
-  GtkWidget* row = gimp_procedure_dialog_fill_box(procedureDialog, "fit-row", "fit-enabled", "fit-side", nullptr);
+  gimp_procedure_dialog_get_label(procedureDialog, "fit-unit", "Pixel", FALSE, FALSE);
+  GtkWidget* row =
+      gimp_procedure_dialog_fill_box(procedureDialog, "fit-row", "fit-enabled", "fit-side", "fit-unit", nullptr);
   gtk_orientable_set_orientation(GTK_ORIENTABLE(row), GTK_ORIENTATION_HORIZONTAL);
   gtk_box_set_spacing(GTK_BOX(row), 6);
   gimp_procedure_dialog_set_sensitive(procedureDialog, "fit-side", TRUE, G_OBJECT(config), "fit-enabled", FALSE);
@@ -146,7 +148,8 @@ GimpProcedure* createProcedure(GimpPlugIn* plugIn, const gchar* name) {
                                           "Verkleinert das Bild, bis es in ein Quadrat dieser Seitenlänge passt; "
                                           "ohne Einpassen darf es höchstens 128 × 128 Pixel groß sein",
                                           FALSE, G_PARAM_READWRITE);
-  gimp_procedure_add_int_aux_argument(procedure, "fit-side", "Pixel", "Seitenlänge des Quadrats in Pixeln", 1,
+  // Unnamed: it stands between "Einpassen in" and "Pixel".
+  gimp_procedure_add_int_aux_argument(procedure, "fit-side", "", "Seitenlänge des Quadrats in Pixeln", 1,
                                       kLargestFit, kLargestFit, G_PARAM_READWRITE);
   return procedure;
 }
