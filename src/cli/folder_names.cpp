@@ -30,13 +30,14 @@ namespace fs = std::filesystem;
 enum class Answer { Folds, Exact, Unknown };
 
 // What the file system type alone tells.
-Answer byFileSystem(const std::string& folder) {
-  switch (fileSystemAt(folder)) {
+Answer byFileSystem(FileSystem type, const std::string& folder) {
+  switch (type) {
     case FileSystem::Fat:
     case FileSystem::Exfat:
     case FileSystem::Ntfs3:
       return Answer::Folds;
-    case FileSystem::Ext: {  // folding is a property of each folder
+    case FileSystem::Ext:
+    case FileSystem::F2fs: {  // folding is a property of each folder
       const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       if (fd < 0) return Answer::Unknown;
       long flags = 0;
@@ -118,30 +119,44 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
-}  // namespace
-
-std::string foldedName(const std::string& name) {
-  // Unicode's lower case, whatever locale the user runs in.
+// One code point as the rule compares it, appended to the key.
+void appendKey(std::string& key, char32_t c, NameRule rule) {
   static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-  std::string folded;
-  for (size_t i = 0; i < name.size();) {
-    const auto c = nextCodePoint(name, i);
-    if (!c) {
-      // Not UTF-8: only the ASCII letters are known to fold.
-      folded += static_cast<char>(std::tolower(static_cast<unsigned char>(name[i++])));
-    } else if (*c < 0x80 || !unicode) {
-      folded += static_cast<char>(std::tolower(static_cast<int>(*c)));
-    } else {
-      appendUtf8(folded, static_cast<char32_t>(::towlower_l(static_cast<wint_t>(*c), unicode)));
-    }
+  if (!unicode) {  // no Unicode tables: ASCII letters alone
+    appendUtf8(key, c < 0x80 ? static_cast<char32_t>(std::toupper(static_cast<int>(c))) : c);
+    return;
   }
-  return folded;
+  auto upper = static_cast<char32_t>(::towupper_l(static_cast<wint_t>(c), unicode));
+  if (rule == NameRule::UpperCase) return appendUtf8(key, upper);
+  // Case folding: what upper-casing joins, lower-cased again, joins what
+  // lower-casing joins too (the Kelvin sign and k); sharp s folds to "ss".
+  if (c == U'ß' || c == U'ẞ') {
+    key += "ss";
+    return;
+  }
+  appendUtf8(key, static_cast<char32_t>(::towlower_l(static_cast<wint_t>(upper), unicode)));
 }
 
-bool FolderNames::foldsCase(const std::string& folder) {
-  auto [it, fresh] = folds_.try_emplace(folder, true);
+}  // namespace
+
+std::string nameKey(const std::string& name, NameRule rule) {
+  if (rule == NameRule::Exact) return name;
+  std::string key;
+  for (size_t i = 0; i < name.size();) {
+    if (const auto c = nextCodePoint(name, i)) {
+      appendKey(key, *c, rule);
+    } else {  // not UTF-8: a byte alone
+      key += static_cast<char>(std::toupper(static_cast<unsigned char>(name[i++])));
+    }
+  }
+  return key;
+}
+
+NameRule FolderNames::ruleOf(const std::string& folder) {
+  auto [it, fresh] = rules_.try_emplace(folder, NameRule::CaseFold);
   if (!fresh) return it->second;
-  Answer a = byFileSystem(folder);
+  const FileSystem type = fileSystemAt(folder);
+  Answer a = byFileSystem(type, folder);
   if (a == Answer::Unknown) a = byEntries(folder);
   // A folder without entries to ask: its own name in its parent, on the same disk.
   const fs::path path(folder);
@@ -157,12 +172,24 @@ bool FolderNames::foldsCase(const std::string& folder) {
       a = byEntryIn(parent, path.filename().string(), entries);
     }
   }
-  it->second = a != Answer::Exact;
+  if (a == Answer::Exact) {
+    it->second = NameRule::Exact;
+  } else if (type == FileSystem::Ext || type == FileSystem::F2fs) {
+    it->second = NameRule::CaseFold;
+  } else if (type == FileSystem::Other) {
+    // A network or unknown disk that folds, by whichever rule: names equal by
+    // either are taken as one, so that no two results ever share a file.
+    it->second = NameRule::CaseFold;
+  } else {
+    // FAT, exFAT and NTFS compare by upper-case tables, in the kernel and in
+    // their FUSE servers alike.
+    it->second = NameRule::UpperCase;
+  }
   return it->second;
 }
 
 std::string FolderNames::keyOf(const std::string& folder, const std::string& name) {
-  return folder + '/' + (foldsCase(folder) ? foldedName(name) : name);
+  return folder + '/' + nameKey(name, ruleOf(folder));
 }
 
 }  // namespace zwp::cli

@@ -46,6 +46,9 @@ Picture finished(Picture picture, int orientation, const ReadOptions& options) {
 }
 
 Picture readEmblemPicture(std::span<const uint8_t> bytes, const ReadOptions& options) {
+  // Missing pixel words read as black, but a file too short for its header is
+  // no emblem (the window reads the missing fields as zeros).
+  if (bytes.size() < kEmblemHeaderSize && !options.takesEmpty) throw refused(Refusal::Damaged);
   Emblem emblem = emblemOf(bytes);
   checkSize(emblem.picture.width(), emblem.picture.height(), options, false);
   return finished(std::move(emblem.picture), 1, options);
@@ -93,7 +96,9 @@ std::vector<uint8_t> readPictureBytes(const std::string& path, bool emblem) {
 
 void checkSize(int64_t width, int64_t height, const ReadOptions& options, bool streams) {
   const bool empty = width == 0 || height == 0;
-  if (empty && (options.fit > 0 || options.target == Target::Png)) throw refused(Refusal::Empty);
+  if (empty && (!options.takesEmpty || options.fit > 0 || options.target == Target::Png)) {
+    throw refused(Refusal::Empty);
+  }
   if (limitedTo128(options) && (width > kMaxBitmapSide || height > kMaxBitmapSide)) {
     throw refused(Refusal::TooLarge, sizeText(width, height));
   }
@@ -152,6 +157,7 @@ Picture readPicture(const PictureFile& file, const ReadOptions& options) {
 PictureFacts describePicture(const PictureFile& file) {
   PictureFacts facts;
   if (file.emblem) {
+    if (file.bytes.size() < kEmblemHeaderSize) throw refused(Refusal::Damaged);
     MemoryReader head(file.bytes);
     EmblemHeader header;
     ReadEmblemHeader(head, header);

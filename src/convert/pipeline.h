@@ -54,6 +54,10 @@ struct ReadOptions {
   // Only BMP files are taken, as the window's file list takes them in its
   // bitmap direction; anything else is refused as no bitmap.
   bool bitmapsOnly = false;
+  // A picture without pixels, or an emblem file too short for its header, is
+  // taken as it is (the window shows it), not refused as every other door
+  // refuses it.
+  bool takesEmpty = false;
 };
 
 // The picture for the target under the options. Bitmaps that are to become
@@ -65,7 +69,8 @@ Picture readPicture(const PictureFile& file, const ReadOptions& options);
 
 // An emblem file as it stands: its header, every field as read, and its
 // picture; words missing at the end read as black, words beyond it are
-// ignored. Refused (481) when its header gives no usable size.
+// ignored; fields missing from a short header read as zeros. Refused (481)
+// when its header gives no usable size.
 Emblem emblemOf(std::span<const uint8_t> bytes);
 
 // What a picture file is, from its header alone, as it would be seen: its

@@ -70,6 +70,7 @@ void Form1::showBitmap(const QString& path) {
   const std::string file = filePath(path);
   ReadOptions options;
   options.bitmapsOnly = true;
+  options.takesEmpty = true;
   try {
     showPicture(readPicture({readPictureBytes(file, false), file, false}, options));
   } catch (const Error& e) {

@@ -86,6 +86,7 @@ void Form1::openPicture(const std::string& file) {
   const std::vector<uint8_t> bytes = readPictureBytes(file, false);
   const PictureFile picture{bytes, file, false};
   ReadOptions options;
+  options.takesEmpty = true;
   try {
     return showPicture(readPicture(picture, options));
   } catch (const Error& e) {

@@ -123,6 +123,20 @@ TEST_P(OnDisk, AClosedPipeStopsNothing) {
   EXPECT_EQ(strays(), std::vector<std::string>{});
 }
 
+// Names the disk takes for one file give one result, the other is skipped;
+// names it keeps apart (the Kelvin sign and k, on every disk) give two.
+TEST_P(OnDisk, ResultsShareAFileNeverAndNamesAreNeverSkippedForNothing) {
+  if (GetParam() == Disk::Fat) GTEST_SKIP() << "fusefat takes no names beyond ASCII";
+  const std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0, 10, 20, 30};
+  for (const char* name : {"σ", "\u212A"}) test::writeBytes(file(std::string(name) + ".bmp"), test::plainBmp(2, 2));
+  for (const char* name : {"ς", "k"}) test::writeBytes(file(std::string(name) + ".tga"), tga);
+  run({file("σ.bmp"), file("ς.tga"), file("\u212A.bmp"), file("k.tga")}, " >/dev/null 2>&1");
+  // exFAT takes σ and ς for one name: the 2 x 2 result stands there, not the 1 x 1 one over it.
+  EXPECT_EQ(test::readBytes(file("ς.zwp")).size(), GetParam() == Disk::Exfat ? 288u : 282u);
+  EXPECT_EQ(test::readBytes(file("\u212A.zwp")).size(), 288u);
+  EXPECT_EQ(test::readBytes(file("k.zwp")).size(), 282u);
+}
+
 // A FUSE server never hears of syncfs(): each file must be synced by itself.
 TEST_P(OnDisk, TheServerSeesASyncForEveryFile) {
   if (GetParam() != Disk::Bindfs) GTEST_SKIP() << "only bindfs is traced";

@@ -127,11 +127,27 @@ TEST(BatchPlan, OutputsGoBesideTheInputOrIntoTheFolderWithTheOtherExtension) {
   EXPECT_EQ(png[0].output, "w.png");
 }
 
-// Names as a case-folding folder compares them, whatever the user's locale.
-TEST(FolderNames, FoldLettersOfEveryAlphabet) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"K.ZWP", "k.zwp"}, {"WAPPEN-ÄÖÜ.zwp", "wappen-äöü.zwp"}, {"ΣΗΜΑ", "σημα"}, {"K\xd6NIG.bmp", "k\xd6nig.bmp"}};
-  for (const auto& [name, folded] : cases) EXPECT_EQ(cli::foldedName(name), folded) << name;
+// Names as each kind of folder compares them, whatever the user's locale:
+// which pairs are one file under each rule.
+TEST(FolderNames, EachRuleJoinsWhatItsFileSystemsJoin) {
+  using cli::NameRule;
+  const struct {
+    const char *a, *b;
+    bool upper, fold;
+  } cases[] = {{"K.ZWP", "k.zwp", true, true},
+               {"WAPPEN-ÄÖÜ.zwp", "wappen-äöü.zwp", true, true},
+               {"ΣΗΜΑ", "σημα", true, true},
+               {"σ.zwp", "ς.zwp", true, true},            // one upper case, one folding
+               {"\u212A.zwp", "k.zwp", false, true},     // the Kelvin sign: its own upper case
+               {"stra\u00DFe", "STRASSE", false, true},  // sharp s folds to ss
+               {"K\xd6NIG.bmp", "k\xd6nig.bmp", true, true},  // not UTF-8: its ASCII letters
+               {"K\xd6NIG.bmp", "k\xf6nig.bmp", false, false},
+               {"a.zwp", "b.zwp", false, false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(cli::nameKey(c.a, NameRule::UpperCase) == cli::nameKey(c.b, NameRule::UpperCase), c.upper) << c.a;
+    EXPECT_EQ(cli::nameKey(c.a, NameRule::CaseFold) == cli::nameKey(c.b, NameRule::CaseFold), c.fold) << c.a;
+    EXPECT_EQ(cli::nameKey(c.a, NameRule::Exact) == cli::nameKey(c.b, NameRule::Exact), std::string(c.a) == c.b);
+  }
 }
 
 }  // namespace

@@ -130,7 +130,9 @@ TEST(HostileInput, BitmapHeadersAndStreams) {
     SCOPED_TRACE(c.what);
     const Observed o = feed("h.bmp", false, [&](const std::string& p) { test::writeBytes(p, c.bytes); });
     EXPECT_EQ(o.window, c.window);
-    EXPECT_EQ(o.zwpconvStatus, c.window == Outcome::Loads ? 0 : 1);
+    // A picture without pixels the window shows; zwpconv refuses it.
+    const bool empty = std::string(c.what).ends_with(" 0");
+    EXPECT_EQ(o.zwpconvStatus, c.window == Outcome::Loads && !empty ? 0 : 1);
   }
 }
 
@@ -147,7 +149,7 @@ TEST(HostileInput, EmblemHeaderSizes) {
     SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h));
     const Observed o = feed("h.zwp", true, [&](const std::string& p) { test::writeBytes(p, emblemOf(c.w, c.h, 3)); });
     EXPECT_EQ(o.window, c.window);
-    EXPECT_EQ(o.zwpconvStatus, c.window == Outcome::Loads ? 0 : 1);
+    EXPECT_EQ(o.zwpconvStatus, c.window == Outcome::Loads && c.w > 0 && c.h > 0 ? 0 : 1);
   }
 }
 
@@ -165,7 +167,7 @@ TEST(HostileInput, TruncatedAtEveryOffset) {
     const std::vector<uint8_t> cut(emblem.begin(), emblem.begin() + static_cast<long>(n));
     const Observed o = feed("t.zwp", true, [&](const std::string& p) { test::writeBytes(p, cut); });
     EXPECT_EQ(o.window, Outcome::Loads) << "missing words read as black";
-    EXPECT_EQ(o.zwpconvStatus, 0);
+    EXPECT_EQ(o.zwpconvStatus, n < 280 ? 1 : 0) << "a file without its whole header is no emblem to zwpconv";
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,21 @@ using namespace zwp;
 
 void setError(GError** error, GdkPixbufError code, const std::string& text) {
   g_set_error_literal(error, GDK_PIXBUF_ERROR, code, text.c_str());
+}
+
+// Runs one entry point of the loader. Nothing may escape into the host
+// program (an image viewer, a file chooser): every failure, running out of
+// memory included, becomes the error it reports.
+template <typename Step>
+auto guarded(GError** error, Step&& step) -> decltype(step()) {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    setError(error, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY, standardDescription(err::OutOfMemory));
+  } catch (const std::exception& e) {
+    setError(error, GDK_PIXBUF_ERROR_FAILED, e.what());
+  }
+  return {};
 }
 
 // One load in progress: the header is gathered first, then every word goes
@@ -75,12 +91,11 @@ void storeWord(Load& load, uint16_t word, int width, int rowstride, guchar* pixe
 }
 
 gpointer beginLoad(GdkPixbufModuleSizeFunc sizeFunc, GdkPixbufModulePreparedFunc preparedFunc,
-                   GdkPixbufModuleUpdatedFunc updatedFunc, gpointer data, GError** /*error*/) {
-  return new Load{sizeFunc, preparedFunc, updatedFunc, data, {}, nullptr, 0, -1};
+                   GdkPixbufModuleUpdatedFunc updatedFunc, gpointer data, GError** error) {
+  return guarded(error, [&]() -> gpointer { return new Load{sizeFunc, preparedFunc, updatedFunc, data, {}, nullptr, 0, -1}; });
 }
 
-gboolean loadIncrement(gpointer context, const guchar* buf, guint size, GError** error) {
-  auto& load = *static_cast<Load*>(context);
+gboolean addBytes(Load& load, const guchar* buf, guint size, GError** error) {
   if (!load.pixbuf) {
     const size_t take = std::min<size_t>(size, kEmblemHeaderSize - load.head.size());
     load.head.insert(load.head.end(), buf, buf + take);
@@ -108,6 +123,10 @@ gboolean loadIncrement(gpointer context, const guchar* buf, guint size, GError**
     load.updatedFunc(load.pixbuf, 0, static_cast<int>(firstRow), width, static_cast<int>(rowsDone - firstRow), load.data);
   }
   return TRUE;
+}
+
+gboolean loadIncrement(gpointer context, const guchar* buf, guint size, GError** error) {
+  return guarded(error, [&] { return addBytes(*static_cast<Load*>(context), buf, size, error); });
 }
 
 // A short file reads as if zero bytes followed, as in every reader of ours:
@@ -193,19 +212,23 @@ bool encode(GdkPixbuf* pixbuf, gchar** keys, gchar** values, std::vector<uint8_t
 
 gboolean saveToCallback(GdkPixbufSaveFunc saveFunc, gpointer data, GdkPixbuf* pixbuf, gchar** keys, gchar** values,
                         GError** error) {
-  std::vector<uint8_t> bytes;
-  if (!encode(pixbuf, keys, values, bytes, error)) return FALSE;
-  return saveFunc(reinterpret_cast<const gchar*>(bytes.data()), bytes.size(), error, data);
+  return guarded(error, [&]() -> gboolean {
+    std::vector<uint8_t> bytes;
+    if (!encode(pixbuf, keys, values, bytes, error)) return FALSE;
+    return saveFunc(reinterpret_cast<const gchar*>(bytes.data()), bytes.size(), error, data);
+  });
 }
 
 gboolean save(FILE* file, GdkPixbuf* pixbuf, gchar** keys, gchar** values, GError** error) {
-  std::vector<uint8_t> bytes;
-  if (!encode(pixbuf, keys, values, bytes, error)) return FALSE;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-    setError(error, GDK_PIXBUF_ERROR_FAILED, standardDescription(err::DiskFull));
-    return FALSE;
-  }
-  return TRUE;
+  return guarded(error, [&]() -> gboolean {
+    std::vector<uint8_t> bytes;
+    if (!encode(pixbuf, keys, values, bytes, error)) return FALSE;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+      setError(error, GDK_PIXBUF_ERROR_FAILED, standardDescription(err::DiskFull));
+      return FALSE;
+    }
+    return TRUE;
+  });
 }
 
 gboolean isSaveOptionSupported(const gchar* key) {
