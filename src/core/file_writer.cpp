@@ -384,7 +384,9 @@ void FileWriter::createTemp() {
 void FileWriter::claimName() {
   const char* temp = tempName_.c_str();
   if (ifExists_ == IfExists::Replace) {
-    if (::renameat(dirFd_, temp, dirFd_, name_.c_str()) != 0) fail(errno);
+    if (::renameat(dirFd_, temp, dirFd_, name_.c_str()) == 0) return;
+    if (errno != EEXIST) fail(errno);
+    stepAsideAndClaim();
     return;
   }
   if (!reserved_) {
@@ -443,6 +445,25 @@ void FileWriter::fillReservation() {
   done();  // complete and durable: from here on the file is no longer ours to remove
   ::close(fd_);
   fd_ = -1;
+}
+
+// Some FUSE servers (fusefat from Debian 13 on) rename only onto a free name.
+// The old file steps aside under a hidden name of its own, the new one takes
+// the name, and only then does the old one go: at no moment is either lost.
+void FileWriter::stepAsideAndClaim() {
+  std::string aside;
+  for (int attempt = 0; aside.empty(); ++attempt) {
+    aside = randomTempName();
+    struct stat st {};
+    if (::fstatat(dirFd_, aside.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && attempt < 15) aside.clear();
+  }
+  if (::renameat(dirFd_, name_.c_str(), dirFd_, aside.c_str()) != 0) fail(errno);
+  if (::renameat(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) != 0) {
+    const int e = errno;
+    ::renameat(dirFd_, aside.c_str(), dirFd_, name_.c_str());
+    fail(e);
+  }
+  ::unlinkat(dirFd_, aside.c_str(), 0);
 }
 
 void FileWriter::commit() {

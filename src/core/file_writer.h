@@ -56,6 +56,7 @@ class FileWriter final : public ByteSink {
   void publishNamed();
   void createTemp();
   void claimName();
+  void stepAsideAndClaim();
   void reserveName(bool mustSucceed = true);
   void fillReservation();
   void done();
