@@ -19,15 +19,6 @@ bool startsWith(std::span<const uint8_t> file, std::string_view magic, size_t at
   return file.size() >= at + magic.size() && std::memcmp(file.data() + at, magic.data(), magic.size()) == 0;
 }
 
-// A TGA header that could be one: a colour map flag, a known image type and
-// pixel depth.
-bool plausibleTga(std::span<const uint8_t> f) {
-  if (f.size() < 18 || f[1] > 1) return false;
-  const uint8_t type = f[2], depth = f[16];
-  const bool typeKnown = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
-  return typeKnown && (depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32);
-}
-
 std::map<Format, std::shared_ptr<const Decoder>>& registry() {
   // Formats whose decoders need no toolkit are always there.
   static std::map<Format, std::shared_ptr<const Decoder>> decoders = {
@@ -53,7 +44,7 @@ Format formatOf(std::span<const uint8_t> file, const std::string& name) {
   if (startsWith(file, "RIFF") && startsWith(file, "WEBP", 8)) return Format::Webp;
   using namespace std::string_view_literals;
   if (startsWith(file, "II*\0"sv) || startsWith(file, "MM\0*"sv)) return Format::Tiff;
-  if (hasEnding(name, ".tga") && plausibleTga(file)) return Format::Tga;
+  if (hasEnding(name, ".tga") && looksLikeTga(file)) return Format::Tga;
   return Format::Unknown;
 }
 
@@ -72,7 +63,8 @@ const char* formatName(Format format) {
 }
 
 bool decodedInStrips(Format format) {
-  return format == Format::Png || format == Format::Gif || format == Format::Jpeg || format == Format::Tiff;
+  return format == Format::Png || format == Format::Gif || format == Format::Jpeg || format == Format::Tiff ||
+         format == Format::Tga;
 }
 
 std::span<const char* const> pictureExtensions() { return kExtensions; }

@@ -55,7 +55,7 @@ class Decoder {
   virtual void decode(std::span<const uint8_t> file, RowSink& rows) const = 0;
 };
 
-// True for the formats whose rows arrive a strip at a time (PNG, GIF, JPEG, TIFF)
+// True for the formats whose rows arrive a strip at a time (PNG, GIF, JPEG, TIFF, TGA)
 // rather than after a decode of the whole picture, in every program that
 // reads them: shrunk as they come, they may be far larger than one picture
 // in memory.

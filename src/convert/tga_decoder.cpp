@@ -1,13 +1,18 @@
-// TGA, our own decoder: it has no toolkit to lean on in the browser, and Qt's
+// TGA, our own reader: it has no toolkit to lean on in the browser, and Qt's
 // reader takes neither run-length encoding nor colour maps. Colour-mapped,
 // true-colour and grey pictures of 8, 15, 16, 24 and 32 bits, plain or
-// run-length encoded, in any of the four corner orders.
+// run-length encoded, from any of the four corners. Every rule of the format
+// is here: what a TGA header looks like, whether a file is whole, and its
+// pixels, read through a cursor that cannot pass the file's end. Rows are
+// delivered in the order they are stored, the corner given as an orientation,
+// so that a picture to be shrunk never has to be held whole.
 #include "convert/tga_decoder.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
-#include "convert/completeness.h"
+#include "core/byte_cursor.h"
 #include "core/byte_file.h"
 #include "core/error.h"
 
@@ -15,37 +20,59 @@ namespace zwp {
 
 namespace {
 
+enum Type { Mapped = 1, TrueColour = 2, Grey = 3, RunLength = 8 };
+
 struct Layout {
-  int type = 0;  // 1 colour-mapped, 2 true colour, 3 grey; +8 run-length encoded
+  int type = 0;  // one of Type, with RunLength added for run-length encoding
   size_t width = 0, height = 0;
   int depth = 0;
   bool alpha = false;  // the descriptor names alpha bits
-  bool topDown = false, rightToLeft = false;
+  int orientation = 1;
   size_t mapFirst = 0, mapEntries = 0;
   int mapDepth = 0;
   size_t mapAt = 0, pixelsAt = 0;
+  size_t pixelBytes() const { return static_cast<size_t>((depth + 7) / 8); }
+  size_t mapBytes() const { return static_cast<size_t>((mapDepth + 7) / 8); }
 };
+
+bool typeKnown(int type) { return (type & ~RunLength) >= Mapped && (type & ~RunLength) <= Grey; }
+
+bool depthKnown(int depth, bool trueColour) {
+  return trueColour ? depth == 15 || depth == 16 || depth == 24 || depth == 32 : depth == 8;
+}
+
+// Exif's orientation of rows stored from the given corner: from the bottom
+// is upside down, from the right is mirrored.
+int orientationOf(bool topDown, bool rightToLeft) {
+  if (topDown) return rightToLeft ? 2 : 1;
+  return rightToLeft ? 3 : 4;
+}
 
 Layout layoutOf(std::span<const uint8_t> f) {
   if (f.size() < 18) throw invalidPicture("Datei ist abgeschnitten (Kopf)");
+  ByteCursor head(f);
+  const uint8_t idLength = head.u8(), hasMap = head.u8();
   Layout l;
-  l.type = f[2];
-  const int plain = l.type & 7;
-  if ((l.type & ~8) < 1 || plain > 3 || (plain == 1) != (f[1] == 1)) throw refused(Refusal::UnknownFormat);
-  l.mapFirst = readLe16(&f[3]);
-  l.mapEntries = readLe16(&f[5]);
-  l.mapDepth = f[7];
-  l.width = readLe16(&f[12]);
-  l.height = readLe16(&f[14]);
-  l.depth = f[16];
-  l.alpha = (f[17] & 0x0F) != 0;
-  l.rightToLeft = (f[17] & 0x10) != 0;
-  l.topDown = (f[17] & 0x20) != 0;
-  const bool depthKnown = plain == 2 ? l.depth == 15 || l.depth == 16 || l.depth == 24 || l.depth == 32 : l.depth == 8;
-  const bool mapKnown = f[1] == 0 || l.mapDepth == 15 || l.mapDepth == 16 || l.mapDepth == 24 || l.mapDepth == 32;
-  if (!depthKnown || !mapKnown) throw invalidPicture("TGA mit " + std::to_string(l.depth) + " Bit wird nicht unterstützt");
-  l.mapAt = 18 + f[0];
-  l.pixelsAt = l.mapAt + (f[1] ? l.mapEntries * static_cast<size_t>((l.mapDepth + 7) / 8) : 0);
+  l.type = head.u8();
+  if (!typeKnown(l.type) || hasMap > 1 || ((l.type & ~RunLength) == Mapped) != (hasMap == 1)) {
+    throw refused(Refusal::UnknownFormat);
+  }
+  l.mapFirst = head.le16();
+  l.mapEntries = head.le16();
+  l.mapDepth = head.u8();
+  head.skip(4);  // the picture's place on a screen
+  l.width = head.le16();
+  l.height = head.le16();
+  l.depth = head.u8();
+  const uint8_t descriptor = head.u8();
+  l.alpha = (descriptor & 0x0F) != 0;
+  l.orientation = orientationOf((descriptor & 0x20) != 0, (descriptor & 0x10) != 0);
+  const bool mapKnown = hasMap == 0 || depthKnown(l.mapDepth, true);
+  if (!depthKnown(l.depth, (l.type & ~RunLength) == TrueColour) || !mapKnown) {
+    throw invalidPicture("TGA mit " + std::to_string(l.depth) + " Bit wird nicht unterstützt");
+  }
+  l.mapAt = 18 + size_t{idLength};
+  l.pixelsAt = l.mapAt + (hasMap ? l.mapEntries * l.mapBytes() : 0);
   return l;
 }
 
@@ -66,65 +93,81 @@ void colourAt(const uint8_t* p, int depth, bool alpha, uint8_t* out) {
   out[3] = depth == 32 && alpha ? p[3] : 255;
 }
 
+// Every stored pixel in file order, run-length packets unrolled (a packet may
+// run on into the next row): `pixel` gets each pixel's stored bytes, `rowDone`
+// each row once it is complete.
+template <typename Pixel, typename RowDone>
+void walkPixels(std::span<const uint8_t> f, const Layout& l, Pixel&& pixel, RowDone&& rowDone) {
+  ByteCursor in(f, l.pixelsAt);
+  const size_t bytes = l.pixelBytes();
+  size_t runLeft = 0;
+  bool repeat = false;
+  std::span<const uint8_t> repeated;
+  for (size_t y = 0; y < l.height; ++y) {
+    for (size_t x = 0; x < l.width; ++x) {
+      if (!(l.type & RunLength)) {
+        pixel(x, in.take(bytes).data());
+        continue;
+      }
+      if (runLeft == 0) {
+        const uint8_t packet = in.u8();
+        runLeft = (packet & 0x7Fu) + 1u;
+        repeat = (packet & 0x80) != 0;
+        if (repeat) repeated = in.take(bytes);
+      }
+      pixel(x, repeat ? repeated.data() : in.take(bytes).data());
+      --runLeft;
+    }
+    rowDone(y);
+  }
+}
+
 class TgaDecoder final : public Decoder {
  public:
   PictureHeader header(std::span<const uint8_t> file) const override {
     const Layout l = layoutOf(file);
-    return {static_cast<int64_t>(l.width), static_cast<int64_t>(l.height), 1};
+    return {static_cast<int64_t>(l.width), static_cast<int64_t>(l.height), l.orientation};
   }
 
   void decode(std::span<const uint8_t> f, RowSink& rows) const override {
-    checkComplete(Format::Tga, f);
     const Layout l = layoutOf(f);
-    if (l.pixelsAt > f.size()) throw invalidPicture("Datei ist abgeschnitten");
-    const size_t bytes = static_cast<size_t>((l.depth + 7) / 8);
-    const bool mapped = (l.type & 7) == 1, grey = (l.type & 7) == 3;
+    const bool mapped = (l.type & ~RunLength) == Mapped, grey = (l.type & ~RunLength) == Grey;
     std::vector<uint8_t> map(l.mapEntries * 4, 0);
-    for (size_t i = 0; mapped && i < l.mapEntries; ++i) {
-      colourAt(&f[l.mapAt + i * static_cast<size_t>((l.mapDepth + 7) / 8)], l.mapDepth, l.alpha, &map[4 * i]);
+    if (mapped) {
+      ByteCursor entries(f, l.mapAt);
+      for (size_t i = 0; i < l.mapEntries; ++i) colourAt(entries.take(l.mapBytes()).data(), l.mapDepth, l.alpha, &map[4 * i]);
     }
-    auto pixel = [&](const uint8_t* p, uint8_t* out) {
-      if (grey) {
-        out[0] = out[1] = out[2] = p[0];
-        out[3] = 255;
-      } else if (mapped) {
-        const size_t index = p[0] - l.mapFirst;
-        for (size_t k = 0; k < 4; ++k) out[k] = index < l.mapEntries ? map[4 * index + k] : (k == 3 ? 255 : 0);
-      } else {
-        colourAt(p, l.depth, l.alpha, out);
-      }
-    };
-    // Every pixel in file order, run-length packets unrolled.
-    std::vector<uint8_t> stored(l.width * l.height * 4);
-    size_t at = l.pixelsAt;
-    for (size_t done = 0; done < l.width * l.height;) {
-      size_t count = 1;
-      bool repeat = false;
-      if (l.type & 8) {
-        const uint8_t packet = f[at++];
-        count = (packet & 0x7Fu) + 1u;
-        repeat = (packet & 0x80) != 0;
-      }
-      for (size_t i = 0; i < count && done < l.width * l.height; ++i, ++done) {
-        pixel(&f[at], &stored[4 * done]);
-        if (!repeat) at += bytes;
-      }
-      if (repeat) at += bytes;
-    }
-    // Rows from the top, left to right, whatever corner the file starts in.
     std::vector<uint8_t> row(l.width * 4);
-    for (size_t y = 0; y < l.height; ++y) {
-      const uint8_t* in = stored.data() + 4 * l.width * (l.topDown ? y : l.height - 1 - y);
-      for (size_t x = 0; x < l.width; ++x) {
-        const size_t from = l.rightToLeft ? l.width - 1 - x : x;
-        std::copy_n(in + 4 * from, 4, &row[4 * x]);
-      }
-      rows.addRows(row.data(), 1, row.size(), Alpha::Straight);
-    }
+    walkPixels(
+        f, l,
+        [&](size_t x, const uint8_t* p) {
+          uint8_t* out = &row[4 * x];
+          if (grey) {
+            out[0] = out[1] = out[2] = p[0];
+            out[3] = 255;
+          } else if (mapped) {
+            // Indices count from the map's first entry; those outside it are black.
+            const size_t index = p[0] - l.mapFirst;
+            for (size_t k = 0; k < 4; ++k) out[k] = index < l.mapEntries ? map[4 * index + k] : (k == 3 ? 255 : 0);
+          } else {
+            colourAt(p, l.depth, l.alpha, out);
+          }
+        },
+        [&](size_t) { rows.addRows(row.data(), 1, row.size(), Alpha::Straight); });
   }
 };
 
 }  // namespace
+
+bool looksLikeTga(std::span<const uint8_t> f) {
+  if (f.size() < 18 || f[1] > 1 || !typeKnown(f[2])) return false;
+  const int depth = f[16];
+  return depth == 8 || depthKnown(depth, true);
+}
+
+void checkTgaComplete(std::span<const uint8_t> file) {
+  walkPixels(file, layoutOf(file), [](size_t, const uint8_t*) {}, [](size_t) {});
+}
 
 std::shared_ptr<const Decoder> tgaDecoder() { return std::make_shared<TgaDecoder>(); }
 

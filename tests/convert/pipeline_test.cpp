@@ -109,6 +109,15 @@ TEST(Pipeline, TgaFromAnyCornerAndRunLengthEncodedReadsTheSame) {
   mapped.insert(mapped.end(), {1, 0});
   EXPECT_EQ(test::pixelsOf(readPicture({mapped, "m.tga", false}, options)),
             (std::vector<int32_t>{colourOf(0, 132, 0), colourOf(255, 0, 0)}));
+  // A map whose first entry is index 5: index 6 is its second entry, index 4 lies before it (black).
+  mapped[3] = 5;
+  mapped.resize(mapped.size() - 2);
+  mapped.insert(mapped.end(), {6, 4});
+  EXPECT_EQ(test::pixelsOf(readPicture({mapped, "m.tga", false}, options)),
+            (std::vector<int32_t>{colourOf(0, 132, 0), colourOf(0, 0, 0)}));
+  // Type 19 is no TGA type (3 with a stray bit), whatever else it holds.
+  mapped[2] = 19;
+  EXPECT_EQ(reasonOf([&] { readPicture({mapped, "m.tga", false}, options); }), Refusal::UnknownFormat);
 }
 
 TEST(Orientation, ExifInJpegsOfEitherByteOrderAndDamagedOnes) {

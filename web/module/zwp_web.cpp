@@ -2,7 +2,11 @@
 // in, emblem bytes and preview pixels out, by the same code and rules as
 // zwpconv. A C interface keeps the module small; each call leaves one
 // result that the page copies out before the next call.
+#if defined(__EMSCRIPTEN__)
 #include <emscripten/emscripten.h>
+#else  // built natively for its fuzz target
+#define EMSCRIPTEN_KEEPALIVE
+#endif
 
 #include <cstdint>
 #include <exception>
