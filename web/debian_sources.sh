@@ -39,5 +39,23 @@ apt=(-o "Dir::Etc::SourceList=$state/sources.list" -o Dir::Etc::SourceParts=/dev
      -o "Dir::State::Lists=$state/lists" -o "Dir::Cache=$state/cache" -o APT::Sandbox::User=root)
 apt-get "${apt[@]}" -qq update
 cd "$dir"
-for p in "${missing[@]}"; do apt-get "${apt[@]}" -qq source "$p" >/dev/null 2>&1 || apt-get "${apt[@]}" source "$p"; done
+# Unpacks a source package whose .dsc a mirror lacks, from the tarballs apt
+# fetched and checked against the index anyway: as dpkg-source would, the
+# Debian tarball over the original one and the patches of its series applied.
+unpack_without_dsc() {
+  local p=$1 orig debian version
+  orig=$(compgen -G "${p}_*.orig.tar.*" | head -1) && debian=$(compgen -G "${p}_*.debian.tar.*" | head -1) || return 1
+  version=${orig#"${p}_"}
+  version=${version%.orig.tar.*}
+  mkdir "$p-$version"
+  tar -xf "$orig" -C "$p-$version" --strip-components=1
+  tar -xf "$debian" -C "$p-$version"
+  [ -f "$p-$version/debian/patches/series" ] || return 0
+  grep -v '^[[:space:]]*\(#\|$\)' "$p-$version/debian/patches/series" | while read -r patch _; do
+    patch -d "$p-$version" -p1 -s <"$p-$version/debian/patches/$patch"
+  done
+}
+for p in "${missing[@]}"; do
+  apt-get "${apt[@]}" -qq source "$p" >/dev/null 2>&1 || unpack_without_dsc "$p" || apt-get "${apt[@]}" source "$p"
+done
 rm -f ./*.dsc ./*.tar.* ./*.asc

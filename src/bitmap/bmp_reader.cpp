@@ -69,7 +69,7 @@ uint64_t strideOf(const Layout& l) {
   return ((static_cast<uint64_t>(l.width) * static_cast<uint64_t>(l.bitCount) + 31) / 32) * 4;
 }
 
-Layout readLayout(std::span<const uint8_t> f) {
+Layout readLayout(std::span<const uint8_t> f, BmpBounds bounds) {
   if (f.size() < kFileHeader + 4) throw invalidPicture("Datei ist zu kurz");
   if (f[0] != 'B' || f[1] != 'M') throw refused(Refusal::NotBitmap);
   Layout l;
@@ -109,7 +109,11 @@ Layout readLayout(std::span<const uint8_t> f) {
   if (!compOk) throw invalidPicture("Kompression " + compressionName(comp, os2v2) + " wird nicht unterstützt");
   if (l.width < 0) throw invalidPicture("negative Breite");
   if ((comp == kRle4 || comp == kRle8) && l.topDown) throw invalidPicture("RLE-Bild von oben nach unten");
-  checkPictureSize(l.width, l.height);
+  if (bounds == BmpBounds::RowByRow && comp != kRle4 && comp != kRle8) {
+    checkFittedSize(l.width, l.height);
+  } else {
+    checkPictureSize(l.width, l.height);
+  }
 
   size_t afterHeader = kFileHeader + infoSize;
   if (bpp == 16) {
@@ -168,33 +172,36 @@ class Canvas {
   Picture picture_;
 };
 
-void decodeUncompressed(std::span<const uint8_t> f, const Layout& l, Picture& picture) {
-  const uint64_t stride = strideOf(l);
+// Row y as the file stores it (counted from the file's first row), as colours.
+void decodeRow(std::span<const uint8_t> f, const Layout& l, int64_t y, int32_t* out) {
   const std::vector<int32_t>& palette = l.palette;
   const size_t width = static_cast<size_t>(l.width);
+  const uint8_t* row = f.data() + l.dataOffset + strideOf(l) * static_cast<uint64_t>(y);
+  switch (l.bitCount) {
+    case 1:
+      for (size_t x = 0; x < width; ++x) out[x] = palette[(unsigned{row[x / 8]} >> (7 - x % 8)) & 1u];
+      break;
+    case 4:
+      for (size_t x = 0; x < width; ++x) out[x] = palette[(unsigned{row[x / 2]} >> (x % 2 == 0 ? 4 : 0)) & 0xFu];
+      break;
+    case 8:
+      for (size_t x = 0; x < width; ++x) out[x] = palette[row[x]];
+      break;
+    case 16:
+      for (size_t x = 0; x < width; ++x) {
+        const uint32_t v = readLe16(row + 2 * x);
+        out[x] = colourOf(channelValue(v, l.red), channelValue(v, l.green), channelValue(v, l.blue));
+      }
+      break;
+    default:
+      for (size_t x = 0; x < width; ++x) out[x] = colourOf(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+  }
+}
+
+void decodeUncompressed(std::span<const uint8_t> f, const Layout& l, Picture& picture) {
   for (int64_t y = 0; y < l.height; ++y) {
-    const uint8_t* row = f.data() + l.dataOffset + stride * static_cast<uint64_t>(y);
     const int64_t target = l.topDown ? y : l.height - 1 - y;
-    int32_t* out = picture.row(static_cast<int32_t>(target)).data();
-    switch (l.bitCount) {
-      case 1:
-        for (size_t x = 0; x < width; ++x) out[x] = palette[(unsigned{row[x / 8]} >> (7 - x % 8)) & 1u];
-        break;
-      case 4:
-        for (size_t x = 0; x < width; ++x) out[x] = palette[(unsigned{row[x / 2]} >> (x % 2 == 0 ? 4 : 0)) & 0xFu];
-        break;
-      case 8:
-        for (size_t x = 0; x < width; ++x) out[x] = palette[row[x]];
-        break;
-      case 16:
-        for (size_t x = 0; x < width; ++x) {
-          const uint32_t v = readLe16(row + 2 * x);
-          out[x] = colourOf(channelValue(v, l.red), channelValue(v, l.green), channelValue(v, l.blue));
-        }
-        break;
-      default:
-        for (size_t x = 0; x < width; ++x) out[x] = colourOf(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-    }
+    decodeRow(f, l, y, picture.row(static_cast<int32_t>(target)).data());
   }
 }
 
@@ -244,7 +251,7 @@ void decodeRle(std::span<const uint8_t> f, const Layout& l, Canvas& canvas) {
 }  // namespace
 
 Picture decodeBmp(std::span<const uint8_t> file) {
-  const Layout layout = readLayout(file);
+  const Layout layout = readLayout(file, BmpBounds::OnePicture);
   if (layout.compression == kRle4 || layout.compression == kRle8) {
     Canvas canvas(layout);
     decodeRle(file, layout, canvas);
@@ -255,9 +262,20 @@ Picture decodeBmp(std::span<const uint8_t> file) {
   return picture;
 }
 
-BmpInfo readBmpInfo(std::span<const uint8_t> file) {
-  const Layout layout = readLayout(file);
-  return {static_cast<int32_t>(layout.width), static_cast<int32_t>(layout.height), layout.bitCount, layout.os2Core};
+BmpInfo readBmpInfo(std::span<const uint8_t> file, BmpBounds bounds) {
+  const Layout l = readLayout(file, bounds);
+  return {static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), l.bitCount, l.os2Core, l.topDown,
+          l.compression == kRle4 || l.compression == kRle8};
+}
+
+void forEachBmpRow(std::span<const uint8_t> file, const std::function<void(std::span<const int32_t>)>& row) {
+  const Layout l = readLayout(file, BmpBounds::RowByRow);
+  if (l.compression == kRle4 || l.compression == kRle8) throw invalidPicture("RLE-Bild nur als Ganzes lesbar");
+  std::vector<int32_t> colours(static_cast<size_t>(l.width));
+  for (int64_t y = 0; y < l.height; ++y) {
+    decodeRow(file, l, y, colours.data());
+    row(colours);
+  }
 }
 
 Picture loadBmpFile(const std::string& path) { return decodeBmp(readFilePrefix(path, kMaxBmpFileBytes)); }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -16,6 +17,11 @@ namespace zwp {
 // The largest file a usable picture can need (16 Mi pixels at 24 bits plus
 // headers); what lies beyond is never read.
 inline constexpr size_t kMaxBmpFileBytes = 96u * 1024 * 1024;
+
+// How large a bitmap may be: one picture in memory, or, read row by row and
+// shrunk as the rows come, the fitted bounds (run-length encoded bitmaps are
+// always decoded whole).
+enum class BmpBounds { OnePicture, RowByRow };
 
 // Decodes a whole BMP file held in memory. Pixels that RLE skips and palette
 // indices beyond the palette are black; 16-bit channels expand to full range,
@@ -29,8 +35,15 @@ struct BmpInfo {
   int32_t height = 0;  // absolute
   int bitCount = 0;
   bool os2Core = false;  // a 12-byte OS/2 1.x header
+  bool topDown = false;    // rows stored from the top
+  bool runLength = false;  // RLE4 or RLE8
 };
-BmpInfo readBmpInfo(std::span<const uint8_t> file);
+BmpInfo readBmpInfo(std::span<const uint8_t> file, BmpBounds bounds = BmpBounds::OnePicture);
+
+// Each row of an uncompressed bitmap, as colours, in the order the file
+// stores them (from the bottom unless it is top-down), within the fitted
+// bounds; a run-length encoded one is refused here.
+void forEachBmpRow(std::span<const uint8_t> file, const std::function<void(std::span<const int32_t>)>& row);
 
 // Reads and decodes a BMP file; I/O failures raise the file errors.
 Picture loadBmpFile(const std::string& path);

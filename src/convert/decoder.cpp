@@ -63,8 +63,8 @@ const char* formatName(Format format) {
 }
 
 bool decodedInStrips(Format format) {
-  return format == Format::Png || format == Format::Gif || format == Format::Jpeg || format == Format::Tiff ||
-         format == Format::Tga;
+  // WebP is decoded whole by libwebp, within its own bound; it is shrunk row by row all the same.
+  return format != Format::Unknown && format != Format::Bmp;
 }
 
 std::span<const char* const> pictureExtensions() { return kExtensions; }

@@ -55,10 +55,10 @@ class Decoder {
   virtual void decode(std::span<const uint8_t> file, RowSink& rows) const = 0;
 };
 
-// True for the formats whose rows arrive a strip at a time (PNG, GIF, JPEG, TIFF, TGA)
-// rather than after a decode of the whole picture, in every program that
-// reads them: shrunk as they come, they may be far larger than one picture
-// in memory.
+// True for the formats whose decoders deliver rows that are shrunk as they
+// come (all but BMP, which the pipeline reads row by row itself): such a
+// picture may be far larger than one picture in memory, up to the fitted
+// bounds or the decoder's own.
 bool decodedInStrips(Format format);
 
 // Plugs a decoder in for a format (BMP, PNG, GIF and TGA are always our own). Done once, before

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "convert/pipeline.h"
+#include "core/byte_cursor.h"
 #include "core/byte_file.h"
 #include "core/error.h"
 #include "core/picture.h"
@@ -16,32 +17,14 @@ namespace {
 
 [[noreturn]] void damaged() { throw refused(Refusal::Damaged); }
 
-// Reads the file forward; every read past its end is a cut file.
-class Cursor {
- public:
-  explicit Cursor(std::span<const uint8_t> f, size_t at = 0) : f_(f), at_(at) {}
-  uint8_t byte() {
-    if (at_ >= f_.size()) damaged();
-    return f_[at_++];
-  }
-  unsigned le16() {
-    const unsigned low = byte();
-    return low | static_cast<unsigned>(byte()) << 8;
-  }
-  std::span<const uint8_t> take(size_t n) {
-    if (n > f_.size() - at_) damaged();
-    at_ += n;
-    return f_.subspan(at_ - n, n);
-  }
-  // Passes over a chain of sub-blocks, up to and with its empty one.
-  void skipSubBlocks() {
-    while (const size_t length = byte()) take(length);
-  }
+// Passes over a chain of sub-blocks, up to and with its empty one.
+void skipSubBlocks(ByteCursor& in) {
+  while (const size_t length = in.u8()) in.skip(length);
+}
 
- private:
-  std::span<const uint8_t> f_;
-  size_t at_;
-};
+// An interlaced frame is gathered (a byte a pixel) before its rows can go out
+// in order; within this many pixels.
+constexpr int64_t kMaxInterlacedPixels = int64_t{1} << 26;
 
 struct Frame {
   unsigned left = 0, top = 0, width = 0, height = 0;
@@ -52,31 +35,31 @@ struct Frame {
 };
 
 // The first frame's descriptor and colours; the cursor stands at its LZW data.
-Frame firstFrame(Cursor& in) {
+Frame firstFrame(ByteCursor& in) {
   const std::span<const uint8_t> screen = in.take(13);
   std::span<const uint8_t> global;
   if (screen[10] & 0x80) global = in.take(3 * (size_t{2} << (screen[10] & 7)));
   Frame frame;
   for (;;) {
-    const uint8_t block = in.byte();
+    const uint8_t block = in.u8();
     if (block == 0x21) {
-      const uint8_t label = in.byte();
+      const uint8_t label = in.u8();
       if (label == 0xF9) {  // graphic control: the transparent index
-        const size_t length = in.byte();
+        const size_t length = in.u8();
         if (length < 4) damaged();
         const std::span<const uint8_t> control = in.take(length);
         frame.transparent = control[0] & 1 ? control[3] : -1;
       }
-      in.skipSubBlocks();
+      skipSubBlocks(in);
     } else if (block == 0x2C) {
       frame.left = in.le16();
       frame.top = in.le16();
       frame.width = in.le16();
       frame.height = in.le16();
-      const uint8_t flags = in.byte();
+      const uint8_t flags = in.u8();
       frame.interlaced = (flags & 0x40) != 0;
       frame.colours = flags & 0x80 ? in.take(3 * (size_t{2} << (flags & 7))) : global;
-      frame.codeSize = in.byte();
+      frame.codeSize = in.u8();
       if (frame.colours.empty() || frame.codeSize < 1 || frame.codeSize > 8) damaged();
       return frame;
     } else {
@@ -88,7 +71,7 @@ Frame firstFrame(Cursor& in) {
 // The frame's colour indexes, one at a time, from its LZW data.
 class Lzw {
  public:
-  Lzw(Cursor& in, unsigned codeSize) : in_(in), clear_(1u << codeSize), minWidth_(codeSize + 1) { reset(); }
+  Lzw(ByteCursor& in, unsigned codeSize) : in_(in), clear_(1u << codeSize), minWidth_(codeSize + 1) { reset(); }
 
   // The next index; error 481 when the data ends or breaks first.
   uint8_t next() {
@@ -105,9 +88,9 @@ class Lzw {
 
   unsigned code() {
     while (bitCount_ < width_) {
-      if (left_ == 0 && (left_ = in_.byte()) == 0) damaged();  // the data ends before the last pixel
+      if (left_ == 0 && (left_ = in_.u8()) == 0) damaged();  // the data ends before the last pixel
       --left_;
-      bits_ |= static_cast<uint32_t>(in_.byte()) << bitCount_;
+      bits_ |= static_cast<uint32_t>(in_.u8()) << bitCount_;
       bitCount_ += 8;
     }
     const unsigned c = bits_ & ((1u << width_) - 1);
@@ -145,7 +128,7 @@ class Lzw {
     previous_ = static_cast<int>(c);
   }
 
-  Cursor& in_;
+  ByteCursor& in_;
   const unsigned clear_, minWidth_;
   unsigned width_ = 0, free_ = 0;
   int previous_ = -1;
@@ -171,7 +154,7 @@ unsigned interlacedRow(unsigned r, unsigned height) {
 class GifDecoder final : public Decoder {
  public:
   PictureHeader header(std::span<const uint8_t> file) const override {
-    Cursor in(file);
+    ByteCursor in(file);
     const std::span<const uint8_t> screen = in.take(13);
     if (std::memcmp(screen.data(), "GIF87a", 6) != 0 && std::memcmp(screen.data(), "GIF89a", 6) != 0) damaged();
     return {readLe16(&screen[6]), readLe16(&screen[8]), 1};
@@ -179,7 +162,7 @@ class GifDecoder final : public Decoder {
 
   void decode(std::span<const uint8_t> file, RowSink& sink) const override {
     const PictureHeader canvas = header(file);
-    Cursor in(file);
+    ByteCursor in(file);
     const Frame frame = firstFrame(in);
     const auto width = static_cast<size_t>(canvas.width), height = static_cast<size_t>(canvas.height);
     const size_t frameWidth = frame.width, frameHeight = frame.height;
@@ -197,31 +180,36 @@ class GifDecoder final : public Decoder {
       std::fill(row.begin(), row.end(), uint8_t{0});
       for (size_t y = from; y < to; ++y) sink.addRows(row.data(), 1, row.size(), Alpha::Straight);
     };
-    // An interlaced frame comes in four passes and is gathered whole first.
-    std::vector<uint8_t> whole;
-    if (frame.interlaced) {
-      checkPictureSize(static_cast<int64_t>(width), static_cast<int64_t>(height));
-      whole.assign(width * height * 4, 0);
-    }
-    const size_t top = std::min<size_t>(frame.top, height);
-    if (!frame.interlaced) emptyRows(0, top);
-    Lzw lzw(in, frame.codeSize);
-    for (unsigned r = 0; r < frameHeight; ++r) {
-      const size_t y = frame.top + (frame.interlaced ? interlacedRow(r, frame.height) : r);
-      uint8_t* out = frame.interlaced ? (y < height ? &whole[y * width * 4] : nullptr) : row.data();
-      if (!frame.interlaced) std::fill(row.begin(), row.end(), uint8_t{0});
-      for (size_t x = 0; x < frameWidth; ++x) {
-        const uint8_t index = lzw.next();
-        const size_t at = frame.left + x;
-        if (out && at < width) std::copy_n(&rgba[4 * index], 4, out + 4 * at);
+    // The frame's row of colour indexes at canvas row y, on a transparent ground.
+    auto frameRow = [&](size_t y, const uint8_t* indexes) {
+      std::fill(row.begin(), row.end(), uint8_t{0});
+      for (size_t x = 0; x < frameWidth && frame.left + x < width; ++x) {
+        std::copy_n(&rgba[4 * indexes[x]], 4, &row[4 * (frame.left + x)]);
       }
-      if (!frame.interlaced && y < height) sink.addRows(row.data(), 1, row.size(), Alpha::Straight);
-    }
-    if (frame.interlaced) {
-      if (height) sink.addRows(whole.data(), static_cast<int32_t>(height), width * 4, Alpha::Straight);
+      if (y < height) sink.addRows(row.data(), 1, row.size(), Alpha::Straight);
+    };
+    const size_t top = std::min<size_t>(frame.top, height);
+    emptyRows(0, top);
+    Lzw lzw(in, frame.codeSize);
+    std::vector<uint8_t> indexes(frameWidth);
+    if (!frame.interlaced) {
+      for (unsigned r = 0; r < frameHeight; ++r) {
+        for (uint8_t& index : indexes) index = lzw.next();
+        frameRow(frame.top + r, indexes.data());
+      }
     } else {
-      emptyRows(std::max(top, std::min<size_t>(frame.top + frameHeight, height)), height);
+      // Four passes: every row's indexes first, then the rows in order.
+      if (static_cast<int64_t>(frameWidth * frameHeight) > kMaxInterlacedPixels) {
+        throw refused(Refusal::OutOfBounds, std::to_string(frameWidth) + " × " + std::to_string(frameHeight));
+      }
+      indexes.assign(frameWidth * frameHeight, 0);
+      for (unsigned r = 0; r < frameHeight; ++r) {
+        uint8_t* out = &indexes[interlacedRow(r, frame.height) * frameWidth];
+        for (size_t x = 0; x < frameWidth; ++x) out[x] = lzw.next();
+      }
+      for (size_t r = 0; r < frameHeight; ++r) frameRow(frame.top + r, &indexes[r * frameWidth]);
     }
+    emptyRows(std::max(top, std::min<size_t>(frame.top + frameHeight, height)), height);
   }
 };
 

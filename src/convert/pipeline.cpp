@@ -56,6 +56,22 @@ Picture readEmblemPicture(std::span<const uint8_t> bytes, const ReadOptions& opt
 
 Picture readBitmap(std::span<const uint8_t> bytes, const ReadOptions& options) {
   if (options.target == Target::Emblem && options.fit == 0) checkWindowRules(bytes);
+  if (options.fit > 0) {
+    const BmpInfo info = readBmpInfo(bytes, BmpBounds::RowByRow);
+    if (!info.runLength) {
+      // Shrunk as its rows come, in the order they are stored: a bitmap stored
+      // from the bottom is the upright picture turned upside down.
+      PictureBuilder picture(info.width, info.height, info.topDown ? 1 : 4, options, true);
+      std::vector<uint8_t> rgba(static_cast<size_t>(info.width) * 4, 255);
+      forEachBmpRow(bytes, [&](std::span<const int32_t> row) {
+        for (size_t x = 0; x < row.size(); ++x) {
+          for (size_t k = 0; k < 3; ++k) rgba[4 * x + k] = static_cast<uint8_t>(row[x] >> (8 * k));
+        }
+        picture.addRows(rgba.data(), 1, rgba.size(), Alpha::Straight);
+      });
+      return picture.finish();
+    }
+  }
   const BmpInfo info = readBmpInfo(bytes);
   checkSize(info.width, info.height, options, false);
   return finished(decodeBmp(bytes), 1, options);
@@ -80,17 +96,18 @@ bool isEmblemName(const std::string& name) {
   return ending.size() == 4 && hasEnding(ending, ".zwp");
 }
 
-size_t maxFileBytes(Format format, bool emblem) {
-  if (emblem) return kEmblemHeaderSize + 2 * static_cast<size_t>(kMaxPicturePixels);
-  if (format == Format::Bmp) return kMaxBmpFileBytes;
-  return size_t{192} << 20;  // a photo of the largest size we shrink, as a JPEG or PNG
-}
-
 std::vector<uint8_t> readPictureBytes(const std::string& path, bool emblem) {
   FileReader file(path);
   std::vector<uint8_t> bytes;
   readRest(file, bytes, kProbeBytes);
-  readRest(file, bytes, maxFileBytes(formatOf(bytes, path), emblem));
+  const size_t most = emblem ? kMaxEmblemFileBytes : kMaxPictureFileBytes;
+  // An emblem's words beyond its picture are ignored; a picture file larger
+  // than is ever read is refused for its size, not as cut where reading stopped.
+  if (!emblem && file.fileSize() > most) {
+    throw refused(Refusal::FileTooLarge, "(" + std::to_string(file.fileSize() >> 20) + " MB, gelesen werden höchstens " +
+                                             std::to_string(most >> 20) + " MB)");
+  }
+  readRest(file, bytes, most);
   return bytes;
 }
 
@@ -102,13 +119,7 @@ void checkSize(int64_t width, int64_t height, const ReadOptions& options, bool s
   if (limitedTo128(options) && (width > kMaxBitmapSide || height > kMaxBitmapSide)) {
     throw refused(Refusal::TooLarge, sizeText(width, height));
   }
-  if (options.fit > 0 && streams) {
-    if (width < 0 || height < 0 || width > kMaxFittedSide || height > kMaxFittedSide ||
-        width * height > kMaxFittedPixels) {
-      throw refused(Refusal::OutOfBounds, sizeText(width, height));
-    }
-    return;
-  }
+  if (options.fit > 0 && streams) return checkFittedSize(width, height);
   checkPictureSize(width, height);
 }
 

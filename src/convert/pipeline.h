@@ -22,10 +22,6 @@ namespace zwp {
 // to become an emblem without being shrunk; emblems themselves are limited
 // only by the picture bounds (16 Mi pixels).
 inline constexpr int32_t kMaxBitmapSide = 128;
-// Pictures a streaming decoder delivers may be this large when they are
-// shrunk as they come: 256 Mi pixels, no side beyond 65535.
-inline constexpr int64_t kMaxFittedPixels = int64_t{1} << 28;
-inline constexpr int64_t kMaxFittedSide = 65535;
 
 // A picture file held in memory. The name serves as a hint for formats that
 // carry no magic; emblems have none either, so the caller says when a file is
@@ -39,8 +35,10 @@ struct PictureFile {
 // Whether a name ends in ".zwp", in any case.
 bool isEmblemName(const std::string& name);
 
-// The most of a file any picture of the format (or any emblem) can need.
-size_t maxFileBytes(Format format, bool emblem);
+// The most of a file that is read: the largest picture file we take (a photo
+// of the largest size we shrink, as a JPEG or PNG), and all an emblem can need.
+inline constexpr size_t kMaxPictureFileBytes = size_t{192} << 20;
+inline constexpr size_t kMaxEmblemFileBytes = kEmblemHeaderSize + 2 * static_cast<size_t>(kMaxPicturePixels);
 // The bytes of the picture file at path, as far as any picture may need them.
 std::vector<uint8_t> readPictureBytes(const std::string& path, bool emblem);
 

@@ -80,6 +80,7 @@ std::string refusalText(Refusal reason) {
     case Refusal::Damaged: return "Bild ist beschädigt oder abgeschnitten";
     case Refusal::OutOfBounds: return "Bildgröße außerhalb der Grenzen";
     case Refusal::Empty: return "Bild hat keine Pixel";
+    case Refusal::FileTooLarge: return "Datei ist zu groß";
   }
   return "";
 }

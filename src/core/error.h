@@ -33,6 +33,7 @@ enum class Refusal {
   Damaged,           // cut or broken; the detail says where
   OutOfBounds,       // a size beyond what any picture may have
   Empty,             // no pixels where pixels are needed
+  FileTooLarge,      // a picture file larger than anything that is read whole
 };
 
 class Error : public std::runtime_error {

@@ -18,6 +18,13 @@ void checkPictureSize(int64_t width, int64_t height) {
   }
 }
 
+void checkFittedSize(int64_t width, int64_t height) {
+  if (width < 0 || height < 0 || width > kMaxFittedSide || height > kMaxFittedSide ||
+      width * height > kMaxFittedPixels) {
+    throw refused(Refusal::OutOfBounds, std::to_string(width) + " × " + std::to_string(height));
+  }
+}
+
 Picture::Picture(int32_t width, int32_t height, int32_t fill) : width_(width), height_(height) {
   checkPictureSize(width, height);
   pixels_.assign(size_t(width) * size_t(height), fill);

@@ -15,10 +15,17 @@ namespace zwp {
 inline constexpr int32_t kMaxPictureSide = 32767;
 inline constexpr int64_t kMaxPicturePixels = 16'777'216;
 
+// Pictures that are read row by row and shrunk as the rows come may be this
+// large: 256 Mi pixels, no side beyond 65535.
+inline constexpr int64_t kMaxFittedPixels = int64_t{1} << 28;
+inline constexpr int64_t kMaxFittedSide = 65535;
+
 // True when a width and height are within the bounds above (zero allowed).
 bool pictureSizeUsable(int64_t width, int64_t height);
 // Raises error 481, naming the size, when width x height is beyond the bounds.
 void checkPictureSize(int64_t width, int64_t height);
+// The same for a picture read row by row and shrunk as the rows come.
+void checkFittedSize(int64_t width, int64_t height);
 
 class Picture {
  public:

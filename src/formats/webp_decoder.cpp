@@ -21,6 +21,11 @@ namespace {
 
 [[noreturn]] void damaged() { throw refused(Refusal::Damaged); }
 
+// libwebp gives a picture whole, never row by row: a WebP is decoded whole,
+// within this many pixels (its RGBA and, for a lossless one, libwebp's own copy
+// stay within about 200 MB), even when it is to be shrunk.
+constexpr int64_t kMaxWholePixels = int64_t{24} << 20;
+
 WebPBitstreamFeatures featuresOf(std::span<const uint8_t> file) {
   WebPBitstreamFeatures features;
   if (WebPGetFeatures(file.data(), file.size(), &features) == VP8_STATUS_OK && features.width > 0 && features.height > 0) {
@@ -52,7 +57,9 @@ class WebpDecoder final : public Decoder {
   void decode(std::span<const uint8_t> file, RowSink& rows) const override {
     checkComplete(Format::Webp, file);
     const WebPBitstreamFeatures f = featuresOf(file);
-    checkPictureSize(f.width, f.height);
+    if (int64_t{f.width} * f.height > kMaxWholePixels) {
+      throw refused(Refusal::OutOfBounds, std::to_string(f.width) + " × " + std::to_string(f.height));
+    }
     const auto width = static_cast<size_t>(f.width), height = static_cast<size_t>(f.height);
     std::vector<uint8_t> pixels(width * height * 4, 0);
     if (!f.has_animation) {

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "bitmap/bmp_reader.h"
+#include "convert/artwork.h"
 #include "convert/completeness.h"
 #include "convert/orientation.h"
 #include "core/error.h"
+#include "support/bmp_builder.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
 
@@ -80,6 +83,32 @@ TEST(Pipeline, SizesAreRefusedForTheirReasonBeforeAnyPixel) {
   const uint8_t row[8] = {};
   rowsMissing.addRows(row, 1, sizeof row, Alpha::Straight);
   EXPECT_EQ(reasonOf([&] { rowsMissing.finish(); }), Refusal::Damaged);
+}
+
+// Bitmaps are shrunk as their rows come, bottom row first unless top-down:
+// exactly what shrinking the whole decoded picture gives, and up to the
+// fitted bounds rather than one picture in memory.
+TEST(Pipeline, BitmapsShrinkRowByRowInEitherRowOrder) {
+  ReadOptions fitted;
+  fitted.fit = 2;
+  for (const int32_t height : {5, -5}) {
+    test::BmpBuilder b;
+    b.width = 3;
+    b.height = height;
+    for (int i = 0; i < 5; ++i) b.data.insert(b.data.end(), {uint8_t(40 * i), uint8_t(7 * i), 200, 9, 99, uint8_t(i), 0, 0, 0, 0, 0, 0});
+    b.data.resize(5 * 12);
+    const Bytes bmp = b.bytes();
+    EXPECT_EQ(readPicture({bmp, "b.bmp", false}, fitted), fitInside(decodeBmp(bmp), 2)) << height;
+  }
+  test::BmpBuilder photo;  // 5000 x 4000 at one bit: 20 Mi pixels in 2.5 MB
+  photo.width = 5000;
+  photo.height = 4000;
+  photo.bitCount = 1;
+  photo.palette = {0x000000, 0xFFFFFF};
+  photo.data.assign(size_t{628} * 4000, 0x55);
+  fitted.fit = 128;
+  EXPECT_EQ(readPicture({photo.bytes(), "p.bmp", false}, fitted).width(), 128);
+  EXPECT_EQ(reasonOf([&] { decodeBmp(photo.bytes()); }), Refusal::OutOfBounds);
 }
 
 TEST(Pipeline, CutFilesAreRefusedAndWholeOnesPass) {

@@ -150,10 +150,10 @@ EMSCRIPTEN_KEEPALIVE void zwp_release() { result = {}; }
 // The most a file the module reads may hold: a bitmap is read up to this
 // many bytes, as zwpconv reads it; an emblem never needs more.
 EMSCRIPTEN_KEEPALIVE double zwp_max_file_bytes() {
-  return static_cast<double>(zwp::maxFileBytes(zwp::Format::Unknown, false));
+  return static_cast<double>(zwp::kMaxPictureFileBytes);
 }
 EMSCRIPTEN_KEEPALIVE double zwp_max_emblem_bytes() {
-  return static_cast<double>(zwp::maxFileBytes(zwp::Format::Unknown, true));
+  return static_cast<double>(zwp::kMaxEmblemFileBytes);
 }
 
 }  // extern "C"
