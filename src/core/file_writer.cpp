@@ -1,27 +1,22 @@
 #include "core/file_writer.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
-#include <sstream>
 #include <utility>
 
+#include "core/disk_ways.h"
 #include "core/error.h"
 #include "core/file_system.h"
+#include "core/pending_files.h"
 
 namespace zwp {
 
@@ -36,133 +31,6 @@ bool unnamedUsable() {
   static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
   return procMounted && unnamedAllowed.load();
 }
-
-// A hidden name nobody can guess: 64 random bits.
-std::string randomTempName() {
-  uint64_t bits = 0;
-  if (::getrandom(&bits, sizeof bits, 0) != static_cast<ssize_t>(sizeof bits)) {
-    static std::atomic<uint64_t> counter{0};
-    bits = (static_cast<uint64_t>(::getpid()) << 32) ^ static_cast<uint64_t>(::time(nullptr)) ^ (++counter * 0x9E3779B97F4A7C15u);
-  }
-  char name[32];
-  std::snprintf(name, sizeof name, ".zwp-%016llx.tmp", static_cast<unsigned long long>(bits));
-  return name;
-}
-
-// Files of ours that exist right now under a name, so that a fatal signal can
-// remove them. Plain atomics and fixed storage: the signal handler may touch
-// nothing else.
-struct PendingFile {
-  std::atomic<int> state{0};  // 0 free, 1 being filled or emptied, 2 ready
-  int dirFd = -1;
-  std::atomic<bool> onlyWhileEmpty{false};  // a reservation: once it has content, it is a published file
-  char name[NAME_MAX + 1] = {};
-};
-std::array<PendingFile, 256> pending;
-
-extern "C" void removePendingFiles(int signal) {
-  for (PendingFile& p : pending) {
-    if (p.state.load() != 2) continue;
-    struct stat st {};
-    if (p.onlyWhileEmpty && (::fstatat(p.dirFd, p.name, &st, AT_SYMLINK_NOFOLLOW) != 0 || st.st_size != 0)) continue;
-    ::unlinkat(p.dirFd, p.name, 0);
-  }
-  // The handler was reset to the default on entry; the signal now ends the process as it would have.
-  ::raise(signal);
-}
-
-void installSignalCleanup() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
-      struct sigaction old {};
-      if (::sigaction(sig, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
-      struct sigaction action {};
-      action.sa_handler = removePendingFiles;
-      action.sa_flags = static_cast<int>(SA_RESETHAND);
-      sigemptyset(&action.sa_mask);
-      ::sigaction(sig, &action, nullptr);
-    }
-  });
-}
-
-int rememberPending(int dirFd, const std::string& name, bool onlyWhileEmpty = false) {
-  installSignalCleanup();
-  if (name.size() > NAME_MAX) return -1;
-  for (size_t i = 0; i < pending.size(); ++i) {
-    int expected = 0;
-    if (pending[i].state.compare_exchange_strong(expected, 1)) {
-      pending[i].dirFd = dirFd;
-      pending[i].onlyWhileEmpty = onlyWhileEmpty;
-      std::snprintf(pending[i].name, sizeof pending[i].name, "%s", name.c_str());
-      pending[i].state.store(2);
-      return static_cast<int>(i);
-    }
-  }
-  return -1;  // all places taken: the file is still removed on every failure but a fatal signal
-}
-
-void forgetPending(int& slot) {
-  if (slot >= 0) pending[static_cast<size_t>(slot)].state.store(0);
-  slot = -1;
-}
-
-void writeAll(int fd, const uint8_t* data, size_t count, int& error) {
-  while (count > 0) {
-    const ssize_t n = ::write(fd, data, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = n < 0 ? errno : ENOSPC;
-      return;
-    }
-    data += n;
-    count -= static_cast<size_t>(n);
-  }
-}
-
-// renameat2 with RENAME_NOREPLACE where the C library has it; elsewhere it
-// fails as an old kernel would, and the caller links instead.
-int renameNoReplace(int dirFd, const char* from, const char* to) {
-#ifdef RENAME_NOREPLACE
-  return ::renameat2(dirFd, from, dirFd, to, RENAME_NOREPLACE);
-#else
-  (void)dirFd, (void)from, (void)to;
-  errno = ENOSYS;
-  return -1;
-#endif
-}
-
-// Whether the disk is mounted by fusefat, which creates and writes files
-// soundly but whose renames and removals damage a folder once it outgrows its
-// first cluster.
-bool mountedByFusefat(dev_t device) {
-  std::ifstream mounts("/proc/self/mountinfo");
-  const std::string id = std::to_string(major(device)) + ':' + std::to_string(minor(device));
-  for (std::string line; std::getline(mounts, line);) {
-    std::istringstream fields(line);
-    std::string mountId, parentId, deviceId;
-    fields >> mountId >> parentId >> deviceId;
-    if (deviceId != id) continue;
-    const size_t separator = line.find(" - ");
-    return separator != std::string::npos && line.compare(separator + 3, 13, "fuse.fusefat ") == 0;
-  }
-  return false;
-}
-
-// Disks on which a new file must go straight into its reservation, because
-// renaming over it fails or does harm there. With a mark, notes the disk.
-bool renamesFailOn(dev_t device, bool mark = false) {
-  static std::mutex mutex;
-  static std::vector<std::pair<dev_t, bool>> devices;
-  std::lock_guard lock(mutex);
-  auto known = std::find_if(devices.begin(), devices.end(), [&](const auto& d) { return d.first == device; });
-  if (known == devices.end()) known = devices.insert(devices.end(), {device, mountedByFusefat(device)});
-  if (mark) known->second = true;
-  return known->second;
-}
-
-// What a file system answers for an operation it does not have at all.
-bool notSupported(int e) { return e == EINVAL || e == ENOSYS || e == EOPNOTSUPP || e == EPERM; }
 
 }  // namespace
 
@@ -338,7 +206,7 @@ void FileWriter::publishNamed() {
   if (onFuse_ && ifExists_ == IfExists::Keep) reserveName();
   // A file that is new although it may replace one is reserved the same way
   // where that spares a rename (fusefat); if one appeared meanwhile, it is replaced.
-  if (onFuse_ && ifExists_ == IfExists::Replace && !keepMode_ && renamesFailOn(device_)) reserveName(false);
+  if (onFuse_ && ifExists_ == IfExists::Replace && !keepMode_ && renamesFailOn(device_)) reserveName(Taken::Stays);
   if (reserved_ && renamesFailOn(device_)) return fillReservation();
   createTemp();
   int error = 0;
@@ -408,7 +276,7 @@ void FileWriter::claimName() {
   // cannot rename one over the other (fusefat, once a folder outgrows its
   // first cluster). The content goes straight into the reservation instead,
   // here and for every later file on this disk.
-  renamesFailOn(device_, true);
+  noteRenamesFail(device_);
   ::unlinkat(dirFd_, temp, 0);
   tempName_.clear();
   forgetPending(slot_);
@@ -417,13 +285,13 @@ void FileWriter::claimName() {
 
 // Takes the name by creating it empty and exclusively: from here on no other
 // program can create it, and the complete file replaces the empty one.
-void FileWriter::reserveName(bool mustSucceed) {
-  reservationSlot_ = rememberPending(dirFd_, name_, true);
+void FileWriter::reserveName(Taken taken) {
+  reservationSlot_ = rememberPending(dirFd_, name_, Pending::WhileEmpty);
   const int fd = ::openat(dirFd_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     const int e = errno;
     forgetPending(reservationSlot_);  // the name is not ours to remove
-    if (mustSucceed || e != EEXIST) fail(e);
+    if (taken == Taken::Fails || e != EEXIST) fail(e);
     return;
   }
   reserved_ = true;
@@ -437,7 +305,7 @@ void FileWriter::fillReservation() {
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0) fail(EEXIST);
   fillingReservation_ = true;
-  if (reservationSlot_ >= 0) pending[static_cast<size_t>(reservationSlot_)].onlyWhileEmpty.store(false);
+  removeEvenWhenFilled(reservationSlot_);
   int error = 0;
   writeAll(fd_, buffer_.data(), buffer_.size(), error);
   if (error != 0) fail(error);

@@ -57,7 +57,9 @@ class FileWriter final : public ByteSink {
   void createTemp();
   void claimName();
   void stepAsideAndClaim();
-  void reserveName(bool mustSucceed = true);
+  // A name already taken fails the writer, or (when replacing anyway) leaves it be.
+  enum class Taken { Fails, Stays };
+  void reserveName(Taken taken = Taken::Fails);
   void fillReservation();
   void done();
   void keepOwner();
