@@ -63,10 +63,23 @@ TEST(Fit, ShrinkingAndTurningCanComeInEitherOrder) {
   for (int orientation = 1; orientation <= 8; ++orientation) {
     EXPECT_EQ(orient(fitInside(p, 10), orientation), fitInside(orient(p, orientation), 10)) << orientation;
   }
-  const Picture two(2, 1, {1, 2});
-  EXPECT_EQ(test::pixelsOf(orient(two, 6)), (std::vector<int32_t>{1, 2})) << "a quarter turn stands a row upright";
-  EXPECT_EQ(orient(two, 6).width(), 1);
-  EXPECT_EQ(test::pixelsOf(orient(two, 3)), (std::vector<int32_t>{2, 1}));
+}
+
+// Each Exif orientation on a picture whose eight results all differ, as the
+// camera meant it to be seen (1 2 3 over 4 5 6, stored).
+TEST(Orientation, EveryValueTurnsAsExifSays) {
+  const Picture stored(3, 2, {1, 2, 3, 4, 5, 6});
+  const struct {
+    int orientation, width;
+    std::vector<int32_t> seen;
+  } cases[] = {{1, 3, {1, 2, 3, 4, 5, 6}}, {2, 3, {3, 2, 1, 6, 5, 4}}, {3, 3, {6, 5, 4, 3, 2, 1}},
+               {4, 3, {4, 5, 6, 1, 2, 3}}, {5, 2, {1, 4, 2, 5, 3, 6}}, {6, 2, {4, 1, 5, 2, 6, 3}},
+               {7, 2, {6, 3, 5, 2, 4, 1}}, {8, 2, {3, 6, 2, 5, 1, 4}}};
+  for (const auto& c : cases) {
+    const Picture seen = orient(stored, c.orientation);
+    EXPECT_EQ(seen.width(), c.width) << c.orientation;
+    EXPECT_EQ(test::pixelsOf(seen), c.seen) << c.orientation;
+  }
 }
 
 TEST(Dither, EveryPixelIsALevelTheEmblemKeeps) {
