@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "bitmap/bmp_reader.h"
 #include "convert/artwork.h"
 #include "convert/completeness.h"
@@ -109,6 +111,17 @@ TEST(Pipeline, BitmapsShrinkRowByRowInEitherRowOrder) {
   fitted.fit = 128;
   EXPECT_EQ(readPicture({photo.bytes(), "p.bmp", false}, fitted).width(), 128);
   EXPECT_EQ(reasonOf([&] { decodeBmp(photo.bytes()); }), Refusal::OutOfBounds);
+}
+
+// A picture file larger than is ever read is refused for its size, before a
+// byte of it is read; an emblem's words beyond its picture are never needed.
+TEST(Pipeline, FilesBeyondWhatIsReadAreRefusedForTheirSize) {
+  test::TempDir dir;
+  const std::string big = dir.file("big.png");
+  test::writeBytes(big, text("\x89PNG\r\n\x1a\n"));
+  std::filesystem::resize_file(big, kMaxPictureFileBytes + 1);  // sparse: nothing is written
+  EXPECT_EQ(reasonOf([&] { readPictureBytes(big, false); }), Refusal::FileTooLarge);
+  EXPECT_EQ(readPictureBytes(big, true).size(), kMaxEmblemFileBytes);
 }
 
 TEST(Pipeline, CutFilesAreRefusedAndWholeOnesPass) {
