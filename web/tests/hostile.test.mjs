@@ -71,7 +71,7 @@ Image.new("RGBA", (20, 20), (0, 0, 0, 0)).save(sys.argv[3], "WEBP", lossless=Tru
   table = [
     // name, bytes (or a file made above), fit, the refusal (null: converted as zwpconv does)
     ['leer.png', Buffer.alloc(0), '', notAPicture],
-    ['leer.zwp', Buffer.alloc(0), '', empty],
+    ['leer.zwp', Buffer.alloc(0), '', damaged],  // no header: no emblem
     ['rauschen.png', Buffer.from(Array.from({ length: 4000 }, (_, i) => (i * 7919 + 13) % 251)), '', notAPicture],
     ['brief.bmp', Buffer.from('Sehr geehrte Damen und Herren,\n'), '', notAPicture],
     ['abgeschnitten.png', gradient.subarray(0, gradient.length / 2), '', damaged],
@@ -87,7 +87,7 @@ Image.new("RGBA", (20, 20), (0, 0, 0, 0)).save(sys.argv[3], "WEBP", lossless=Tru
     ['kurz.bmp', bitmap.subarray(0, 40), '', 'Ungültiges Bild: Datei ist abgeschnitten (Kopf)'],
     ['gross.bmp', bmpHeader(30000, 30000, 24), '', tooLarge],
     ['gross-eingepasst.bmp', bmpHeader(30000, 30000, 24), 128, /^Ungültiges Bild: /],
-    ['ohne-breite.bmp', bmpHeader(0, 5, 24), '', null],
+    ['ohne-breite.bmp', bmpHeader(0, 5, 24), '', empty],
     ['ohne-hoehe.bmp', bmpHeader(5, 0, 24), 128, empty],
     ['tiefe.bmp', bmpHeader(16, 16, 3), '', 'Ungültiges Bild: Farbtiefe wird nicht unterstützt (nur 1, 4, 8, 16 oder 24 Bit)'],
     ['absurd.zwp', emblemHeader(0x7fffffff, 0x7fffffff), '', 'Ungültiges Bild: unbrauchbare Größe im Wappen-Kopf'],
