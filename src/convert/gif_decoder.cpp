@@ -204,10 +204,10 @@ class GifDecoder final : public Decoder {
       }
       indexes.assign(frameWidth * frameHeight, 0);
       for (unsigned r = 0; r < frameHeight; ++r) {
-        uint8_t* out = &indexes[interlacedRow(r, frame.height) * frameWidth];
+        uint8_t* out = indexes.data() + interlacedRow(r, frame.height) * frameWidth;
         for (size_t x = 0; x < frameWidth; ++x) out[x] = lzw.next();
       }
-      for (size_t r = 0; r < frameHeight; ++r) frameRow(frame.top + r, &indexes[r * frameWidth]);
+      for (size_t r = 0; r < frameHeight; ++r) frameRow(frame.top + r, indexes.data() + r * frameWidth);
     }
     emptyRows(std::max(top, std::min<size_t>(frame.top + frameHeight, height)), height);
   }

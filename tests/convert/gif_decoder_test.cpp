@@ -91,6 +91,11 @@ TEST(GifDecoder, TheFirstFrameStandsOnItsCanvasAsBrowsersShowIt) {
   interlaced.interlaced = true;
   interlaced.codes = codesOf({0, 3, 2, 1, 3});
   EXPECT_EQ(read(interlaced.bytes()), Picture(1, 5, {kRed, kGreen, kBlue, kWhite, kWhite}));
+
+  Gif nothing = interlaced;  // an interlaced frame without a pixel: the canvas alone
+  nothing.frameWidth = 0;
+  nothing.codes = {kClear, kEnd};
+  EXPECT_EQ(read(nothing.bytes()), Picture(1, 5, {kGround, kGround, kGround, kGround, kGround}));
 }
 
 TEST(GifDecoder, CutOrBrokenDataIsDamaged) {
