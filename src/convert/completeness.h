@@ -1,6 +1,6 @@
-// Whether a file of a format whose decoders show what they have of a cut
-// file (TGA, WebP) holds its whole first picture. Checked before the
-// decoder runs, so that a cut file is refused rather than shown in part.
+// Whether a file holds its whole first picture, for the formats where that
+// can be told without decoding: WebP (checked before libwebp runs, which
+// would show what it has of a cut file) and TGA (the walk its own reader takes).
 #pragma once
 
 #include <cstdint>
