@@ -5,6 +5,8 @@
 // and deliver every row of a picture it accepts.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <span>
 
@@ -18,6 +20,25 @@ namespace {
 
 enum class Reader { Png, Gif, Tga, Bmp, Completeness };
 constexpr Reader kReader = Reader::ZWP_FUZZ_READER;
+
+// Hands out every read in a buffer of its own, freed at the next read, as a
+// file's window is replaced when a reader moves on: a reader that keeps
+// bytes past its next read shows as a use after free.
+class FreshInput final : public zwp::ByteInput {
+ public:
+  explicit FreshInput(std::span<const uint8_t> bytes) : bytes_(bytes) { size_ = bytes.size(); }
+  std::span<const uint8_t> at(uint64_t offset, size_t count) override {
+    if (offset > size_ || count > size_ - offset) throw zwp::refused(zwp::Refusal::Damaged);
+    last_ = std::make_unique<uint8_t[]>(count);
+    if (count > 0) std::memcpy(last_.get(), bytes_.data() + offset, count);
+    return {last_.get(), count};
+  }
+  size_t copy(uint64_t offset, uint8_t* dst, size_t count) override { return zwp::MemoryInput(bytes_).copy(offset, dst, count); }
+
+ private:
+  std::span<const uint8_t> bytes_;
+  std::unique_ptr<uint8_t[]> last_;
+};
 
 // Reads every byte of every row it is given, so that a row shorter than its
 // width shows as an over-read.
@@ -39,7 +60,7 @@ class CheckingSink final : public zwp::RowSink {
   unsigned sum_ = 0;
 };
 
-void decode(zwp::Format format, std::span<const uint8_t> bytes) {
+void decode(zwp::Format format, zwp::ByteInput& bytes) {
   const zwp::Decoder& decoder = *zwp::decoderFor(format);
   const zwp::PictureHeader header = decoder.header(bytes);
   // What no strip can hold, the pipeline refuses from the header before a pixel is read.
@@ -55,7 +76,7 @@ void decode(zwp::Format format, std::span<const uint8_t> bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::span<const uint8_t> bytes(data, size);
+  FreshInput bytes({data, size});
   try {
     switch (kReader) {
       case Reader::Png: decode(zwp::Format::Png, bytes); break;

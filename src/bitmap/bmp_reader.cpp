@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "core/byte_cursor.h"
 #include "core/byte_file.h"
 #include "core/error.h"
 
@@ -69,8 +70,13 @@ uint64_t strideOf(const Layout& l) {
   return ((static_cast<uint64_t>(l.width) * static_cast<uint64_t>(l.bitCount) + 31) / 32) * 4;
 }
 
-Layout readLayout(std::span<const uint8_t> f, BmpBounds bounds) {
-  if (f.size() < kFileHeader + 4) throw invalidPicture("Datei ist zu kurz");
+// Every header field and the palette lie within this many bytes from the start.
+constexpr size_t kHeadBytes = 2048;
+
+Layout readLayout(ByteInput& file, BmpBounds bounds) {
+  const uint64_t size = file.size();
+  const std::span<const uint8_t> f = file.head(kHeadBytes);
+  if (size < kFileHeader + 4) throw invalidPicture("Datei ist zu kurz");
   if (f[0] != 'B' || f[1] != 'M') throw refused(Refusal::NotBitmap);
   Layout l;
   const uint32_t offBits = readLe32(&f[10]);
@@ -81,7 +87,7 @@ Layout readLayout(std::span<const uint8_t> f, BmpBounds bounds) {
   if (!core && !os2v2 && infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124) {
     throw invalidPicture("unbekannter BMP-Kopf (" + std::to_string(infoSize) + " Bytes)");
   }
-  if (f.size() < kFileHeader + infoSize) throw invalidPicture("Datei ist abgeschnitten (Kopf)");
+  if (size < kFileHeader + infoSize) throw invalidPicture("Datei ist abgeschnitten (Kopf)");
 
   int64_t rawHeight = 0;
   uint32_t colorsUsed = 0;
@@ -120,7 +126,7 @@ Layout readLayout(std::span<const uint8_t> f, BmpBounds bounds) {
     if (comp == kBitfields) {
       // Masks follow a 40-byte header and lie inside the larger ones: at 54 either way.
       if (infoSize == 40) afterHeader += 12;
-      if (f.size() < 66) throw invalidPicture("Datei ist abgeschnitten (Farbmasken)");
+      if (size < 66) throw invalidPicture("Datei ist abgeschnitten (Farbmasken)");
       l.red = channelOf(readLe32(&f[54]));
       l.green = channelOf(readLe32(&f[58]));
       l.blue = channelOf(readLe32(&f[62]));
@@ -132,10 +138,10 @@ Layout readLayout(std::span<const uint8_t> f, BmpBounds bounds) {
   }
 
   if (offBits < afterHeader) throw invalidPicture("Bilddaten beginnen im Kopf");
-  if (offBits > f.size()) throw invalidPicture("Bilddaten liegen hinter dem Dateiende");
+  if (offBits > size) throw invalidPicture("Bilddaten liegen hinter dem Dateiende");
   l.dataOffset = offBits;
   // Uncompressed rows must all be there before memory is sized for them.
-  if ((comp == kRgb || comp == kBitfields) && offBits + strideOf(l) * static_cast<uint64_t>(l.height) > f.size()) {
+  if ((comp == kRgb || comp == kBitfields) && offBits + strideOf(l) * static_cast<uint64_t>(l.height) > size) {
     throw invalidPicture("Datei ist abgeschnitten (Bilddaten)");
   }
 
@@ -173,10 +179,11 @@ class Canvas {
 };
 
 // Row y as the file stores it (counted from the file's first row), as colours.
-void decodeRow(std::span<const uint8_t> f, const Layout& l, int64_t y, int32_t* out) {
+void decodeRow(ByteInput& f, const Layout& l, int64_t y, int32_t* out) {
   const std::vector<int32_t>& palette = l.palette;
   const size_t width = static_cast<size_t>(l.width);
-  const uint8_t* row = f.data() + l.dataOffset + strideOf(l) * static_cast<uint64_t>(y);
+  const uint64_t stride = strideOf(l);
+  const uint8_t* row = f.at(l.dataOffset + stride * static_cast<uint64_t>(y), sizeOf(stride)).data();
   switch (l.bitCount) {
     case 1:
       for (size_t x = 0; x < width; ++x) out[x] = palette[(unsigned{row[x / 8]} >> (7 - x % 8)) & 1u];
@@ -198,26 +205,26 @@ void decodeRow(std::span<const uint8_t> f, const Layout& l, int64_t y, int32_t* 
   }
 }
 
-void decodeUncompressed(std::span<const uint8_t> f, const Layout& l, Picture& picture) {
+void decodeUncompressed(ByteInput& f, const Layout& l, Picture& picture) {
   for (int64_t y = 0; y < l.height; ++y) {
     const int64_t target = l.topDown ? y : l.height - 1 - y;
     decodeRow(f, l, y, picture.row(static_cast<int32_t>(target)).data());
   }
 }
 
-void decodeRle(std::span<const uint8_t> f, const Layout& l, Canvas& canvas) {
+void decodeRle(ByteInput& f, const Layout& l, Canvas& canvas) {
   const bool four = l.compression == kRle4;
-  size_t pos = l.dataOffset;
-  int64_t x = 0, y = 0;
-  auto need = [&](size_t n) {
-    if (pos + n > f.size()) throw invalidPicture("Datei ist abgeschnitten (RLE-Daten)");
+  ByteCursor in(f, l.dataOffset);
+  auto take = [&](size_t n) {
+    if (in.left() < n) throw invalidPicture("Datei ist abgeschnitten (RLE-Daten)");
+    return in.take(n);
   };
+  int64_t x = 0, y = 0;
   // A stream that has filled every row may end without its end-of-bitmap code.
   while (y < l.height) {
-    if (pos + 2 > f.size() && y == l.height - 1 && x >= l.width) break;
-    need(2);
-    const uint8_t count = f[pos], value = f[pos + 1];
-    pos += 2;
+    if (in.left() < 2 && y == l.height - 1 && x >= l.width) break;
+    const std::span<const uint8_t> code = take(2);
+    const uint8_t count = code[0], value = code[1];
     if (count > 0) {
       for (int i = 0; i < count; ++i, ++x) {
         if (x >= l.width) { x += count - i; break; }
@@ -231,26 +238,24 @@ void decodeRle(std::span<const uint8_t> f, const Layout& l, Canvas& canvas) {
     } else if (value == 1) {  // end of bitmap
       break;
     } else if (value == 2) {  // delta
-      need(2);
-      x += f[pos];
-      y += f[pos + 1];
-      pos += 2;
+      const std::span<const uint8_t> delta = take(2);
+      x += delta[0];
+      y += delta[1];
     } else {  // absolute run of `value` pixels, padded to a 16-bit boundary
       const size_t bytes = four ? (value + 1u) / 2 : value;
-      need(bytes + (bytes % 2));
+      const std::span<const uint8_t> run = take(bytes + (bytes % 2));
       for (int i = 0; i < value; ++i) {
-        const uint8_t b = f[pos + (four ? static_cast<size_t>(i / 2) : static_cast<size_t>(i))];
+        const uint8_t b = run[four ? static_cast<size_t>(i / 2) : static_cast<size_t>(i)];
         canvas.putIndex(x + i, y, four ? (i % 2 == 0 ? b >> 4 : b & 0xFu) : b);
       }
       x += value;
-      pos += bytes + (bytes % 2);
     }
   }
 }
 
 }  // namespace
 
-Picture decodeBmp(std::span<const uint8_t> file) {
+Picture decodeBmp(ByteInput& file) {
   const Layout layout = readLayout(file, BmpBounds::OnePicture);
   if (layout.compression == kRle4 || layout.compression == kRle8) {
     Canvas canvas(layout);
@@ -262,13 +267,18 @@ Picture decodeBmp(std::span<const uint8_t> file) {
   return picture;
 }
 
-BmpInfo readBmpInfo(std::span<const uint8_t> file, BmpBounds bounds) {
+Picture decodeBmp(std::span<const uint8_t> file) {
+  MemoryInput input(file);
+  return decodeBmp(input);
+}
+
+BmpInfo readBmpInfo(ByteInput& file, BmpBounds bounds) {
   const Layout l = readLayout(file, bounds);
   return {static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), l.bitCount, l.os2Core, l.topDown,
           l.compression == kRle4 || l.compression == kRle8};
 }
 
-void forEachBmpRow(std::span<const uint8_t> file, const std::function<void(std::span<const int32_t>)>& row) {
+void forEachBmpRow(ByteInput& file, const std::function<void(std::span<const int32_t>)>& row) {
   const Layout l = readLayout(file, BmpBounds::RowByRow);
   if (l.compression == kRle4 || l.compression == kRle8) throw invalidPicture("RLE-Bild nur als Ganzes lesbar");
   std::vector<int32_t> colours(static_cast<size_t>(l.width));
@@ -278,6 +288,9 @@ void forEachBmpRow(std::span<const uint8_t> file, const std::function<void(std::
   }
 }
 
-Picture loadBmpFile(const std::string& path) { return decodeBmp(readFilePrefix(path, kMaxBmpFileBytes)); }
+Picture loadBmpFile(const std::string& path) {
+  FileInput input(path);
+  return decodeBmp(input);
+}
 
 }  // namespace zwp

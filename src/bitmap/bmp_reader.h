@@ -10,22 +10,20 @@
 #include <span>
 #include <string>
 
+#include "core/byte_input.h"
 #include "core/picture.h"
 
 namespace zwp {
-
-// The largest file a usable picture can need (16 Mi pixels at 24 bits plus
-// headers); what lies beyond is never read.
-inline constexpr size_t kMaxBmpFileBytes = 96u * 1024 * 1024;
 
 // How large a bitmap may be: one picture in memory, or, read row by row and
 // shrunk as the rows come, the fitted bounds (run-length encoded bitmaps are
 // always decoded whole).
 enum class BmpBounds { OnePicture, RowByRow };
 
-// Decodes a whole BMP file held in memory. Pixels that RLE skips and palette
+// Decodes a whole BMP file. Pixels that RLE skips and palette
 // indices beyond the palette are black; 16-bit channels expand to full range,
 // rounded (v * 255 / max to the nearest).
+Picture decodeBmp(ByteInput& file);
 Picture decodeBmp(std::span<const uint8_t> file);
 
 // What a BMP file's headers say, checked as decodeBmp checks them, without
@@ -38,12 +36,12 @@ struct BmpInfo {
   bool topDown = false;    // rows stored from the top
   bool runLength = false;  // RLE4 or RLE8
 };
-BmpInfo readBmpInfo(std::span<const uint8_t> file, BmpBounds bounds = BmpBounds::OnePicture);
+BmpInfo readBmpInfo(ByteInput& file, BmpBounds bounds = BmpBounds::OnePicture);
 
 // Each row of an uncompressed bitmap, as colours, in the order the file
 // stores them (from the bottom unless it is top-down), within the fitted
 // bounds; a run-length encoded one is refused here.
-void forEachBmpRow(std::span<const uint8_t> file, const std::function<void(std::span<const int32_t>)>& row);
+void forEachBmpRow(ByteInput& file, const std::function<void(std::span<const int32_t>)>& row);
 
 // Reads and decodes a BMP file; I/O failures raise the file errors.
 Picture loadBmpFile(const std::string& path);

@@ -34,8 +34,7 @@ bool fail(std::ostream& err, const std::string& input, const std::string& why) {
 // --info: the size and kind from the header alone, nothing converted.
 bool describe(const Job& job, std::ostream& out, std::ostream& err) {
   try {
-    const std::vector<uint8_t> bytes = readPictureBytes(job.input, job.emblemInput);
-    const PictureFacts facts = describePicture({bytes, job.input, job.emblemInput});
+    const PictureFacts facts = describePicture(PictureFile::open(job.input, job.emblemInput));
     out << job.input << ": " << facts.width << " x " << facts.height << ", " << facts.kind
         << (facts.refusal.empty() ? "" : ", abgelehnt: " + facts.refusal) << '\n';
     return true;

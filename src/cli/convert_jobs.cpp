@@ -35,8 +35,7 @@ Outcome convertOne(const Job& job, const ReadOptions& settings, IfExists ifExist
   try {
     ReadOptions options = settings;
     options.target = targetOf(job.target);
-    const std::vector<uint8_t> input = readPictureBytes(job.input, job.emblemInput);
-    const Picture picture = readPicture({input, job.input, job.emblemInput}, options);
+    const Picture picture = readPicture(PictureFile::open(job.input, job.emblemInput), options);
     const std::vector<uint8_t> bytes = encodePicture(picture, options.target);
     o.file = std::make_unique<FileWriter>(job.output, ifExists);
     o.file->write(bytes.data(), bytes.size());

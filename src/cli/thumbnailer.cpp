@@ -25,8 +25,7 @@ int main(int argc, char** argv) {
     const zwp::ImageSupport images;
     zwp::ReadOptions options;
     options.target = zwp::Target::Png;
-    const std::vector<uint8_t> bytes = zwp::readPictureBytes(argv[2], true);
-    const zwp::Picture emblem = zwp::readPicture({bytes, argv[2], true}, options);
+    const zwp::Picture emblem = zwp::readPicture(zwp::PictureFile::open(argv[2], true), options);
     const std::vector<uint8_t> png = zwp::encodePicture(zwp::thumbnailOf(emblem, size), zwp::Target::Png);
     // The output belongs to the caller, who may read it through its own
     // descriptor (tumbler does): it is filled, not replaced.

@@ -5,14 +5,13 @@
 
 namespace zwp {
 
-void checkComplete(Format format, std::span<const uint8_t> file) {
+void checkComplete(Format format, ByteInput& file) {
   switch (format) {
     case Format::Tga: return checkTgaComplete(file);
     case Format::Webp: {
       // The RIFF header names the length of everything after its first eight bytes.
       ByteCursor riff(file, 4);
-      const size_t rest = riff.le32();
-      riff.skip(4);  // "WEBP"
+      const uint64_t rest = riff.le32();
       riff.seek(8 + rest);
       return;
     }

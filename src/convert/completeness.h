@@ -11,6 +11,6 @@
 namespace zwp {
 
 // Error 481 when the file ends before its first picture does.
-void checkComplete(Format format, std::span<const uint8_t> file);
+void checkComplete(Format format, ByteInput& file);
 
 }  // namespace zwp

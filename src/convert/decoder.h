@@ -9,11 +9,16 @@
 #include <string>
 #include <string_view>
 
+#include "core/byte_input.h"
+
 namespace zwp {
 
 // Only these formats are ever read; anything else is refused, whatever a
 // toolkit could make of it.
 enum class Format { Unknown, Bmp, Png, Jpeg, Gif, Webp, Tiff, Tga };
+
+// The first bytes of a file, as many as formatOf() needs.
+inline constexpr size_t kSniffBytes = 32;
 
 // The format of a file from its first bytes; TGA, which has no magic, from a
 // name ending in ".tga" (any case) and a plausible header.
@@ -49,10 +54,10 @@ class Decoder {
   virtual ~Decoder() = default;
   // The header alone; error 481 when the file is not of the format or its
   // header is damaged.
-  virtual PictureHeader header(std::span<const uint8_t> file) const = 0;
+  virtual PictureHeader header(ByteInput& file) const = 0;
   // Every row of the picture whose header was read; error 481 for a cut or
   // damaged file, after which the rows delivered count for nothing.
-  virtual void decode(std::span<const uint8_t> file, RowSink& rows) const = 0;
+  virtual void decode(ByteInput& file, RowSink& rows) const = 0;
 };
 
 // True for the formats whose decoders deliver rows that are shrunk as they

@@ -29,16 +29,18 @@ constexpr int64_t kMaxInterlacedPixels = int64_t{1} << 26;
 struct Frame {
   unsigned left = 0, top = 0, width = 0, height = 0;
   bool interlaced = false;
-  std::span<const uint8_t> colours;  // RGB triples
+  std::vector<uint8_t> colours;  // RGB triples
   int transparent = -1;              // the index shown as transparent, if any
   unsigned codeSize = 0;
 };
 
+std::vector<uint8_t> copied(std::span<const uint8_t> bytes) { return {bytes.begin(), bytes.end()}; }
+
 // The first frame's descriptor and colours; the cursor stands at its LZW data.
 Frame firstFrame(ByteCursor& in) {
-  const std::span<const uint8_t> screen = in.take(13);
-  std::span<const uint8_t> global;
-  if (screen[10] & 0x80) global = in.take(3 * (size_t{2} << (screen[10] & 7)));
+  const uint8_t screen = in.take(13)[10];
+  std::vector<uint8_t> global;
+  if (screen & 0x80) global = copied(in.take(3 * (size_t{2} << (screen & 7))));
   Frame frame;
   for (;;) {
     const uint8_t block = in.u8();
@@ -58,7 +60,7 @@ Frame firstFrame(ByteCursor& in) {
       frame.height = in.le16();
       const uint8_t flags = in.u8();
       frame.interlaced = (flags & 0x40) != 0;
-      frame.colours = flags & 0x80 ? in.take(3 * (size_t{2} << (flags & 7))) : global;
+      frame.colours = flags & 0x80 ? copied(in.take(3 * (size_t{2} << (flags & 7)))) : global;
       frame.codeSize = in.u8();
       if (frame.colours.empty() || frame.codeSize < 1 || frame.codeSize > 8) damaged();
       return frame;
@@ -88,9 +90,14 @@ class Lzw {
 
   unsigned code() {
     while (bitCount_ < width_) {
-      if (left_ == 0 && (left_ = in_.u8()) == 0) damaged();  // the data ends before the last pixel
-      --left_;
-      bits_ |= static_cast<uint32_t>(in_.u8()) << bitCount_;
+      if (at_ == block_.size()) {
+        const size_t length = in_.u8();
+        if (length == 0) damaged();  // the data ends before the last pixel
+        const std::span<const uint8_t> block = in_.take(length);
+        block_.assign(block.begin(), block.end());
+        at_ = 0;
+      }
+      bits_ |= static_cast<uint32_t>(block_[at_++]) << bitCount_;
       bitCount_ += 8;
     }
     const unsigned c = bits_ & ((1u << width_) - 1);
@@ -134,7 +141,9 @@ class Lzw {
   int previous_ = -1;
   uint8_t first_ = 0;
   uint32_t bits_ = 0;
-  unsigned bitCount_ = 0, left_ = 0;
+  unsigned bitCount_ = 0;
+  std::vector<uint8_t> block_;  // the sub-block being read
+  size_t at_ = 0;
   std::array<uint16_t, 4096> prefix_{};
   std::array<uint8_t, 4096> suffix_{};
   std::array<uint8_t, 4097> stack_{};
@@ -153,14 +162,14 @@ unsigned interlacedRow(unsigned r, unsigned height) {
 
 class GifDecoder final : public Decoder {
  public:
-  PictureHeader header(std::span<const uint8_t> file) const override {
+  PictureHeader header(ByteInput& file) const override {
     ByteCursor in(file);
     const std::span<const uint8_t> screen = in.take(13);
     if (std::memcmp(screen.data(), "GIF87a", 6) != 0 && std::memcmp(screen.data(), "GIF89a", 6) != 0) damaged();
     return {readLe16(&screen[6]), readLe16(&screen[8]), 1};
   }
 
-  void decode(std::span<const uint8_t> file, RowSink& sink) const override {
+  void decode(ByteInput& file, RowSink& sink) const override {
     const PictureHeader canvas = header(file);
     ByteCursor in(file);
     const Frame frame = firstFrame(in);

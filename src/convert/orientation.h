@@ -5,15 +5,17 @@
 #include <cstdint>
 #include <span>
 
+#include "core/byte_input.h"
 #include "core/picture.h"
 
 namespace zwp {
 
 // The orientation (1..8) in the first directory of a TIFF structure (an Exif
 // block or a TIFF file); 1 when there is none or it is damaged.
+int tiffOrientation(ByteInput& tiff);
 int tiffOrientation(std::span<const uint8_t> tiff);
 // The orientation a JPEG file's Exif segment holds; 1 when there is none.
-int jpegOrientation(std::span<const uint8_t> file);
+int jpegOrientation(ByteInput& file);
 
 // True when the orientation turns the picture a quarter, so that its width
 // and height swap.

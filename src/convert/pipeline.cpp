@@ -9,6 +9,7 @@
 #include "bitmap/bmp_reader.h"
 #include "convert/orientation.h"
 #include "core/byte_file.h"
+#include "core/byte_input.h"
 #include "core/error.h"
 
 namespace zwp {
@@ -27,8 +28,8 @@ bool limitedTo128(const ReadOptions& options) {
 
 // The window's rules for a bitmap at its own size, from the header fields it
 // reads (signature, bit count at 28, size at 18 and 22).
-void checkWindowRules(std::span<const uint8_t> file) {
-  const BitmapProbe probe = probeBitmap(file);
+void checkWindowRules(ByteInput& file) {
+  const BitmapProbe probe = probeBitmap(file.head(kProbeBytes));
   if (!probe.isBitmap) throw refused(Refusal::NotBitmap);
   if (bitmapKindFor(probe.bitCount).find("keine") != std::string::npos) throw refused(Refusal::UnsupportedDepth);
   const int64_t rows = std::llabs(static_cast<int64_t>(probe.height));
@@ -45,16 +46,16 @@ Picture finished(Picture picture, int orientation, const ReadOptions& options) {
   return picture;
 }
 
-Picture readEmblemPicture(std::span<const uint8_t> bytes, const ReadOptions& options) {
+Picture readEmblemPicture(ByteInput& file, const ReadOptions& options) {
   // Missing pixel words read as black, but a file too short for its header is
   // no emblem (the window reads the missing fields as zeros).
-  if (bytes.size() < kEmblemHeaderSize && !options.takesEmpty) throw refused(Refusal::Damaged);
-  Emblem emblem = emblemOf(bytes);
+  if (file.size() < kEmblemHeaderSize && !options.takesEmpty) throw refused(Refusal::Damaged);
+  Emblem emblem = emblemOf(file.head(kMaxEmblemFileBytes));
   checkSize(emblem.picture.width(), emblem.picture.height(), options, false);
   return finished(std::move(emblem.picture), 1, options);
 }
 
-Picture readBitmap(std::span<const uint8_t> bytes, const ReadOptions& options) {
+Picture readBitmap(ByteInput& bytes, const ReadOptions& options) {
   if (options.target == Target::Emblem && options.fit == 0) checkWindowRules(bytes);
   if (options.fit > 0) {
     const BmpInfo info = readBmpInfo(bytes, BmpBounds::RowByRow);
@@ -96,19 +97,20 @@ bool isEmblemName(const std::string& name) {
   return ending.size() == 4 && hasEnding(ending, ".zwp");
 }
 
-std::vector<uint8_t> readPictureBytes(const std::string& path, bool emblem) {
-  FileReader file(path);
-  std::vector<uint8_t> bytes;
-  readRest(file, bytes, kProbeBytes);
-  const size_t most = emblem ? kMaxEmblemFileBytes : kMaxPictureFileBytes;
-  // An emblem's words beyond its picture are ignored; a picture file larger
-  // than is ever read is refused for its size, not as cut where reading stopped.
-  if (!emblem && file.fileSize() > most) {
-    throw refused(Refusal::FileTooLarge, "(" + std::to_string(file.fileSize() >> 20) + " MB, gelesen werden höchstens " +
-                                             std::to_string(most >> 20) + " MB)");
-  }
-  readRest(file, bytes, most);
-  return bytes;
+PictureFile::PictureFile(std::shared_ptr<ByteInput> input, std::string name, bool emblem)
+    : input_(std::move(input)), name_(std::move(name)), emblem_(emblem) {}
+
+PictureFile::PictureFile(std::span<const uint8_t> bytes, std::string name, bool emblem)
+    : PictureFile(std::make_shared<MemoryInput>(bytes), std::move(name), emblem) {}
+
+PictureFile PictureFile::open(const std::string& path, bool emblem) {
+  return {std::make_shared<FileInput>(path), path, emblem};
+}
+
+std::vector<uint8_t> readEmblemBytes(const std::string& path) {
+  FileInput file(path);
+  const std::span<const uint8_t> bytes = file.head(kMaxEmblemFileBytes);
+  return {bytes.begin(), bytes.end()};
 }
 
 void checkSize(int64_t width, int64_t height, const ReadOptions& options, bool streams) {
@@ -154,41 +156,43 @@ Picture PictureBuilder::finish() {
 }
 
 Picture readPicture(const PictureFile& file, const ReadOptions& options) {
-  if (file.emblem) return readEmblemPicture(file.bytes, options);
-  const Format format = formatOf(file.bytes, file.name);
-  if (format == Format::Bmp) return readBitmap(file.bytes, options);
+  ByteInput& input = file.input();
+  if (file.emblem()) return readEmblemPicture(input, options);
+  const Format format = formatOf(input.head(kSniffBytes), file.name());
+  if (format == Format::Bmp) return readBitmap(input, options);
   if (options.bitmapsOnly) throw refused(Refusal::NotBitmap);
   const Decoder& decoder = decoderOf(format);
-  const PictureHeader header = decoder.header(file.bytes);
+  const PictureHeader header = decoder.header(input);
   PictureBuilder picture(header.width, header.height, header.orientation, options, decodedInStrips(format));
-  decoder.decode(file.bytes, picture);
+  decoder.decode(input, picture);
   return picture.finish();
 }
 
 PictureFacts describePicture(const PictureFile& file) {
+  ByteInput& input = file.input();
   PictureFacts facts;
-  if (file.emblem) {
-    if (file.bytes.size() < kEmblemHeaderSize) throw refused(Refusal::Damaged);
-    MemoryReader head(file.bytes);
+  if (file.emblem()) {
+    if (input.size() < kEmblemHeaderSize) throw refused(Refusal::Damaged);
+    MemoryReader head(input.head(kEmblemHeaderSize));
     EmblemHeader header;
     ReadEmblemHeader(head, header);
     if (!emblemHeaderUsable(header)) throw refused(Refusal::UnusableEmblem);
     return {header.Width, header.Height, kEmblemKind, ""};
   }
-  const Format format = formatOf(file.bytes, file.name);
+  const Format format = formatOf(input.head(kSniffBytes), file.name());
   if (format == Format::Bmp) {
-    const BitmapProbe probe = probeBitmap(file.bytes);
+    const BitmapProbe probe = probeBitmap(input.head(kProbeBytes));
     facts.width = probe.width;
     facts.height = static_cast<int32_t>(std::min<int64_t>(std::llabs(static_cast<int64_t>(probe.height)), INT32_MAX));
     facts.kind = bitmapKindFor(probe.bitCount);
     std::string windowRefusal;
     try {
-      checkWindowRules(file.bytes);
+      checkWindowRules(input);
     } catch (const Error& e) {
       windowRefusal = refusalText(e.reason());
     }
     try {
-      const BmpInfo info = readBmpInfo(file.bytes);
+      const BmpInfo info = readBmpInfo(input);
       facts.width = info.width;
       facts.height = info.height;
       facts.kind = bitmapKindFor(static_cast<int16_t>(info.bitCount));
@@ -201,7 +205,7 @@ PictureFacts describePicture(const PictureFile& file) {
     if (facts.refusal.empty()) facts.refusal = windowRefusal;
     return facts;
   }
-  const PictureHeader header = decoderOf(format).header(file.bytes);
+  const PictureHeader header = decoderOf(format).header(input);
   const bool swap = swapsSides(header.orientation);
   facts.width = static_cast<int32_t>(std::min<int64_t>(swap ? header.height : header.width, INT32_MAX));
   facts.height = static_cast<int32_t>(std::min<int64_t>(swap ? header.width : header.height, INT32_MAX));

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,24 +24,37 @@ namespace zwp {
 // only by the picture bounds (16 Mi pixels).
 inline constexpr int32_t kMaxBitmapSide = 128;
 
-// A picture file held in memory. The name serves as a hint for formats that
-// carry no magic; emblems have none either, so the caller says when a file is
-// one (by its ".zwp" ending, or because the user said so).
-struct PictureFile {
-  std::span<const uint8_t> bytes;
-  std::string name;
-  bool emblem = false;
+// A picture file: bytes held in memory, or a file on disk that is read only
+// as far as its reader needs, a window at a time, so that no file is too
+// large to read. The name serves as a hint for formats that carry no magic;
+// emblems have none either, so the caller says when a file is one (by its
+// ".zwp" ending, or because the user said so).
+class PictureFile {
+ public:
+  PictureFile(std::span<const uint8_t> bytes, std::string name, bool emblem = false);
+  // The file at path, opened now (its file error raised here).
+  static PictureFile open(const std::string& path, bool emblem);
+
+  ByteInput& input() const { return *input_; }
+  const std::string& name() const { return name_; }
+  bool emblem() const { return emblem_; }
+
+ private:
+  PictureFile(std::shared_ptr<ByteInput> input, std::string name, bool emblem);
+  std::shared_ptr<ByteInput> input_;
+  std::string name_;
+  bool emblem_ = false;
 };
 
 // Whether a name ends in ".zwp", in any case.
 bool isEmblemName(const std::string& name);
 
-// The most of a file that is read: the largest picture file we take (a photo
-// of the largest size we shrink, as a JPEG or PNG), and all an emblem can need.
+// The most of a picture file the browser page holds in memory, and all of an
+// emblem file any reader needs (the words beyond its picture are ignored).
 inline constexpr size_t kMaxPictureFileBytes = size_t{192} << 20;
 inline constexpr size_t kMaxEmblemFileBytes = kEmblemHeaderSize + 2 * static_cast<size_t>(kMaxPicturePixels);
-// The bytes of the picture file at path, as far as any picture may need them.
-std::vector<uint8_t> readPictureBytes(const std::string& path, bool emblem);
+// The bytes of the emblem file at path, as far as its picture may need them.
+std::vector<uint8_t> readEmblemBytes(const std::string& path);
 
 enum class Target { Emblem, Bmp, Png };
 

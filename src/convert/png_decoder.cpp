@@ -17,7 +17,8 @@ namespace {
 
 [[noreturn]] void damaged() { throw refused(Refusal::Damaged); }
 
-uint32_t crc32(const uint8_t* data, size_t length) {
+// The CRC-32 of PNG's chunks, continued from `crc` (0 to start) over the bytes.
+uint32_t crc32(uint32_t crc, std::span<const uint8_t> bytes) {
   static const std::array<uint32_t, 256> table = [] {
     std::array<uint32_t, 256> t{};
     for (uint32_t n = 0; n < 256; ++n) {
@@ -27,12 +28,33 @@ uint32_t crc32(const uint8_t* data, size_t length) {
     }
     return t;
   }();
-  uint32_t c = 0xFFFFFFFFu;
-  for (size_t i = 0; i < length; ++i) c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
+  uint32_t c = crc ^ 0xFFFFFFFFu;
+  for (const uint8_t byte : bytes) c = table[(c ^ byte) & 0xFF] ^ (c >> 8);
   return c ^ 0xFFFFFFFFu;
 }
 
 bool is(const uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+// Read at a time from a chunk's data.
+constexpr size_t kPiece = 64 * 1024;
+
+// Where a chunk's data lies in the file.
+struct Place {
+  uint64_t at = 0;
+  uint32_t length = 0;
+  uint32_t typeCrc = 0;  // the checksum of its type, where the data's continues
+};
+
+// Whether the chunk's data (read a piece at a time) matches its checksum.
+bool crcRight(ByteInput& f, const Place& chunk) {
+  uint32_t crc = chunk.typeCrc;
+  for (uint64_t done = 0; done < chunk.length;) {
+    const size_t n = sizeOf(std::min<uint64_t>(kPiece, chunk.length - done));
+    crc = crc32(crc, f.at(chunk.at + done, n));
+    done += n;
+  }
+  return crc == readBe32(f.at(chunk.at + chunk.length, 4).data());
+}
 
 // What the chunks say: the header's fields, the palette with its alpha,
 // the transparent sample, and where the image data lies.
@@ -43,7 +65,7 @@ struct Chunks {
   std::vector<uint8_t> palette = std::vector<uint8_t>(256 * 4, 0);  // RGBA, black beyond the stored entries
   bool hasPalette = false;
   int trns[3] = {-1, -1, -1};  // the transparent grey or RGB sample, as stored
-  std::vector<std::span<const uint8_t>> data;  // the IDAT chunks' contents, in order
+  std::vector<Place> data;  // the IDAT chunks, in order; their checksums are checked as they are read
 };
 
 void readHeader(const uint8_t* d, Chunks& c) {
@@ -63,61 +85,70 @@ void readHeader(const uint8_t* d, Chunks& c) {
   c.channels = t == 2 ? 3 : t == 4 ? 2 : t == 6 ? 4 : 1;
 }
 
+// An Exif block's orientation needs its first directory, which lies at its start.
+constexpr size_t kExifHead = 64 * 1024;
+
 // The chunks of a PNG file, checked as they are read: exactly one header,
 // first; a critical chunk whole, known and with its right checksum (a
-// damaged ancillary one is passed over); a palette before the data and only
-// once; the data in one unbroken run. With `whole` every chunk up to IEND is
-// read, else only those before the data (for the header alone).
-Chunks readChunks(std::span<const uint8_t> f, bool whole) {
-  if (f.size() < 8 + 25 || std::memcmp(f.data(), "\x89PNG\r\n\x1a\n", 8) != 0 || readBe32(&f[8]) != 13 ||
-      !is(&f[12], "IHDR")) {
+// damaged ancillary one is passed over, one we do not use is not read); a
+// palette before the data and only once; the data in one unbroken run. With
+// `whole` every chunk up to IEND is walked, else only those before the data
+// (for the header alone).
+Chunks readChunks(ByteInput& f, bool whole) {
+  if (f.size() < 8 + 25) damaged();
+  const std::span<const uint8_t> start = f.at(0, 16);
+  if (std::memcmp(start.data(), "\x89PNG\r\n\x1a\n", 8) != 0 || readBe32(&start[8]) != 13 || !is(&start[12], "IHDR")) {
     damaged();
   }
   Chunks c;
   for (size_t i = 0; i < 256; ++i) c.palette[4 * i + 3] = 255;
   bool dataEnded = false;
-  for (size_t at = 8; at + 12 <= f.size();) {
-    const size_t length = readBe32(&f[at]);
-    const uint8_t* type = &f[at + 4];
-    const uint8_t* d = &f[at + 8];
+  for (uint64_t at = 8; at + 12 <= f.size();) {
+    const std::span<const uint8_t> head = f.at(at, 8);
+    const uint32_t length = readBe32(head.data());
+    uint8_t type[4];
+    std::copy_n(&head[4], 4, type);
     const bool critical = (type[0] & 0x20) == 0;
     if (length > 0x7FFFFFFF || length > f.size() - at - 12) {
       if (critical || c.data.empty()) damaged();  // cut before the data is whole
       break;
     }
     const bool first = at == 8;
-    at += 12 + length;
+    const Place chunk{at + 8, length, crc32(0, type)};
+    at += 12 + uint64_t{length};
     if (!is(type, "IDAT")) dataEnded = !c.data.empty();
-    if (crc32(type, length + 4) != readBe32(d + length)) {
+    if (is(type, "IDAT")) {
+      if (dataEnded || (c.colourType == 3 && !c.hasPalette)) damaged();
+      if (!whole) return c;
+      c.data.push_back(chunk);
+      continue;
+    }
+    if (critical && !is(type, "IHDR") && !is(type, "PLTE") && !is(type, "IEND")) damaged();  // one we do not know
+    if (!critical && !(c.data.empty() && (is(type, "tRNS") || is(type, "eXIf")))) continue;
+    if (!crcRight(f, chunk)) {
       if (critical) damaged();
       continue;
     }
+    if (is(type, "IEND")) break;
+    const std::span<const uint8_t> d = f.at(chunk.at, std::min<size_t>(length, kExifHead));
     if (is(type, "IHDR")) {
       if (!first) damaged();
-      readHeader(d, c);
-    } else if (is(type, "IDAT")) {
-      if (dataEnded || (c.colourType == 3 && !c.hasPalette)) damaged();
-      if (!whole) return c;
-      c.data.emplace_back(d, length);
-    } else if (is(type, "IEND")) {
-      break;
+      readHeader(d.data(), c);
     } else if (is(type, "PLTE")) {
       if (c.hasPalette || !c.data.empty()) damaged();
       if (c.colourType == 3 && (length == 0 || length % 3 != 0 || length > 3 * 256)) damaged();
-      for (size_t i = 0; i < std::min<size_t>(length / 3, 256); ++i) std::copy_n(d + 3 * i, 3, &c.palette[4 * i]);
+      for (size_t i = 0; i < std::min<size_t>(length / 3, 256); ++i) std::copy_n(&d[3 * i], 3, &c.palette[4 * i]);
       c.hasPalette = true;
-    } else if (critical) {
-      damaged();  // a critical chunk we do not know
-    } else if (c.data.empty() && is(type, "tRNS")) {
+    } else if (is(type, "tRNS")) {
       if (c.colourType == 3) {
         for (size_t i = 0; i < std::min<size_t>(length, 256); ++i) c.palette[4 * i + 3] = d[i];
       } else if (c.colourType == 0 && length >= 2) {
-        c.trns[0] = readBe16(d);
+        c.trns[0] = readBe16(d.data());
       } else if (c.colourType == 2 && length >= 6) {
-        for (size_t k = 0; k < 3; ++k) c.trns[k] = readBe16(d + 2 * k);
+        for (size_t k = 0; k < 3; ++k) c.trns[k] = readBe16(&d[2 * k]);
       }
-    } else if (c.data.empty() && is(type, "eXIf")) {
-      c.header.orientation = tiffOrientation({d, length});
+    } else {
+      c.header.orientation = tiffOrientation(d);
     }
   }
   if (whole && c.data.empty()) damaged();
@@ -273,19 +304,38 @@ class Rows {
 
 class PngDecoder final : public Decoder {
  public:
-  PictureHeader header(std::span<const uint8_t> file) const override { return readChunks(file, false).header; }
+  PictureHeader header(ByteInput& file) const override { return readChunks(file, false).header; }
 
   // The data is inflated to its end and its checksum checked; data after the
   // last row, and bytes after the stream, are ignored as libpng ignores them.
-  void decode(std::span<const uint8_t> file, RowSink& sink) const override {
+  // Each IDAT chunk's checksum is checked once its data has been read; the
+  // chunks the rows did not need, from where they stopped, are checked whole.
+  void decode(ByteInput& file, RowSink& sink) const override {
     const Chunks chunks = readChunks(file, true);
     Rows rows(chunks, sink);
     size_t next = 0;
+    uint64_t done = 0;
+    uint32_t crc = 0;
     const InflateSource source = [&]() -> std::span<const uint8_t> {
-      return next < chunks.data.size() ? chunks.data[next++] : std::span<const uint8_t>();
+      for (; next < chunks.data.size(); ++next, done = 0) {
+        const Place& chunk = chunks.data[next];
+        if (done == 0) crc = chunk.typeCrc;
+        if (done < chunk.length) {
+          const size_t n = sizeOf(std::min<uint64_t>(kPiece, chunk.length - done));
+          const std::span<const uint8_t> piece = file.at(chunk.at + done, n);
+          crc = crc32(crc, piece);
+          done += n;
+          return piece;
+        }
+        if (crc != readBe32(file.at(chunk.at + chunk.length, 4).data())) damaged();
+      }
+      return {};
     };
     inflateZlib(source, [&](std::span<const uint8_t> bytes) { return rows.add(bytes); });
     rows.finish();
+    for (size_t i = next; i < chunks.data.size(); ++i) {
+      if (!crcRight(file, chunks.data[i])) damaged();
+    }
   }
 };
 

@@ -48,7 +48,7 @@ int orientationOf(bool topDown, bool rightToLeft) {
   return rightToLeft ? 3 : 4;
 }
 
-Layout layoutOf(std::span<const uint8_t> f) {
+Layout layoutOf(ByteInput& f) {
   if (f.size() < 18) throw invalidPicture("Datei ist abgeschnitten (Kopf)");
   ByteCursor head(f);
   const uint8_t idLength = head.u8(), hasMap = head.u8();
@@ -97,12 +97,12 @@ void colourAt(const uint8_t* p, int depth, bool alpha, uint8_t* out) {
 // run on into the next row): `pixel` gets each pixel's stored bytes, `rowDone`
 // each row once it is complete.
 template <typename Pixel, typename RowDone>
-void walkPixels(std::span<const uint8_t> f, const Layout& l, Pixel&& pixel, RowDone&& rowDone) {
+void walkPixels(ByteInput& f, const Layout& l, Pixel&& pixel, RowDone&& rowDone) {
   ByteCursor in(f, l.pixelsAt);
   const size_t bytes = l.pixelBytes();
   size_t runLeft = 0;
   bool repeat = false;
-  std::span<const uint8_t> repeated;
+  uint8_t repeated[4] = {};
   for (size_t y = 0; y < l.height; ++y) {
     for (size_t x = 0; x < l.width; ++x) {
       if (!(l.type & RunLength)) {
@@ -113,9 +113,9 @@ void walkPixels(std::span<const uint8_t> f, const Layout& l, Pixel&& pixel, RowD
         const uint8_t packet = in.u8();
         runLeft = (packet & 0x7Fu) + 1u;
         repeat = (packet & 0x80) != 0;
-        if (repeat) repeated = in.take(bytes);
+        if (repeat) std::copy_n(in.take(bytes).data(), bytes, repeated);
       }
-      pixel(x, repeat ? repeated.data() : in.take(bytes).data());
+      pixel(x, repeat ? repeated : in.take(bytes).data());
       --runLeft;
     }
     rowDone(y);
@@ -124,12 +124,12 @@ void walkPixels(std::span<const uint8_t> f, const Layout& l, Pixel&& pixel, RowD
 
 class TgaDecoder final : public Decoder {
  public:
-  PictureHeader header(std::span<const uint8_t> file) const override {
+  PictureHeader header(ByteInput& file) const override {
     const Layout l = layoutOf(file);
     return {static_cast<int64_t>(l.width), static_cast<int64_t>(l.height), l.orientation};
   }
 
-  void decode(std::span<const uint8_t> f, RowSink& rows) const override {
+  void decode(ByteInput& f, RowSink& rows) const override {
     const Layout l = layoutOf(f);
     const bool mapped = (l.type & ~RunLength) == Mapped, grey = (l.type & ~RunLength) == Grey;
     std::vector<uint8_t> map(l.mapEntries * 4, 0);
@@ -165,7 +165,7 @@ bool looksLikeTga(std::span<const uint8_t> f) {
   return depth == 8 || depthKnown(depth, true);
 }
 
-void checkTgaComplete(std::span<const uint8_t> file) {
+void checkTgaComplete(ByteInput& file) {
   walkPixels(file, layoutOf(file), [](size_t, const uint8_t*) {}, [](size_t) {});
 }
 

@@ -14,6 +14,6 @@ std::shared_ptr<const Decoder> tgaDecoder();
 // says the rest).
 bool looksLikeTga(std::span<const uint8_t> file);
 // Error 481 when the file ends before its last pixel.
-void checkTgaComplete(std::span<const uint8_t> file);
+void checkTgaComplete(ByteInput& file);
 
 }  // namespace zwp

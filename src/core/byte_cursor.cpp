@@ -5,14 +5,18 @@
 
 namespace zwp {
 
-void ByteCursor::seek(size_t at) {
-  if (at > bytes_.size()) throw refused(Refusal::Damaged);
+void ByteCursor::seek(uint64_t at) {
+  if (at > input_.size()) throw refused(Refusal::Damaged);
   at_ = at;
 }
 
-std::span<const uint8_t> ByteCursor::take(size_t count) {
+void ByteCursor::skip(uint64_t count) {
   if (count > left()) throw refused(Refusal::Damaged);
-  const std::span<const uint8_t> taken = bytes_.subspan(at_, count);
+  at_ += count;
+}
+
+std::span<const uint8_t> ByteCursor::take(size_t count) {
+  const std::span<const uint8_t> taken = input_.at(at_, count);
   at_ += count;
   return taken;
 }

@@ -30,20 +30,22 @@ void ByteSource::skip(size_t count) {
   }
 }
 
-FileReader::FileReader(const std::string& path) : path_(path) {
+int openRegularFile(const std::string& path, uint64_t& size) {
   // O_NONBLOCK keeps a FIFO from blocking the open; such files are refused below.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) throw fileError(errno, path, FileAccess::Read);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw fileError(errno, path, FileAccess::Read);
   struct stat st {};
-  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     const int e = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
-    ::close(fd_);
-    fd_ = -1;
+    ::close(fd);
     throw fileError(e, path, FileAccess::Read);
   }
   // O_NONBLOCK has no effect on regular files, so it may stay set.
-  size_ = static_cast<uint64_t>(st.st_size);
+  size = static_cast<uint64_t>(st.st_size);
+  return fd;
 }
+
+FileReader::FileReader(const std::string& path) : path_(path) { fd_ = openRegularFile(path, size_); }
 
 FileReader::~FileReader() {
   if (fd_ >= 0) ::close(fd_);

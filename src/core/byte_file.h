@@ -22,6 +22,10 @@ class ByteSource {
   void skip(size_t count);
 };
 
+// Opens a regular file for reading and gives its size; a directory, a device
+// or a pipe fails with error 75 rather than blocking or reading garbage.
+int openRegularFile(const std::string& path, uint64_t& size);
+
 // A regular file opened for reading. Opening a directory, a device or a pipe
 // fails with error 75 rather than blocking or reading garbage.
 class FileReader final : public ByteSource {

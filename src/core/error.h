@@ -33,7 +33,7 @@ enum class Refusal {
   Damaged,           // cut or broken; the detail says where
   OutOfBounds,       // a size beyond what any picture may have
   Empty,             // no pixels where pixels are needed
-  FileTooLarge,      // a picture file larger than anything that is read whole
+  FileTooLarge,      // more than a reader holds at once (a whole WebP, a packed TIFF strip)
 };
 
 class Error : public std::runtime_error {

@@ -1,13 +1,15 @@
 // JPEG through libjpeg, a strip of rows at a time, so that a photo of any
-// size can be shrunk without ever being held whole. Exif orientation comes
+// size can be shrunk without ever being held whole, nor its file. Exif orientation comes
 // from the file; any warning (a cut file, corrupt data) refuses the file
 // rather than showing a picture libjpeg had to make up.
+#include <algorithm>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <vector>
 
 #include <jpeglib.h>  // after <cstdio>: it needs size_t and FILE
+#include <jerror.h>
 
 #include "convert/orientation.h"
 #include "convert/pipeline.h"
@@ -28,22 +30,77 @@ void onMessage(j_common_ptr info, int level) {
   if (level < 0) onError(info);  // a warning: the data is not what it should be
 }
 
-// A libjpeg decompressor reading from memory.
+// Read at a time.
+constexpr size_t kPiece = 64 * 1024;
+
+// libjpeg's source, reading the input a piece at a time. A failure to read
+// ends the decode as libjpeg's own errors do, and is raised after it.
+struct Source {
+  jpeg_source_mgr manager{};  // first: libjpeg's callbacks get a pointer to it
+  ByteInput* input = nullptr;
+  uint64_t next = 0;  // where the next piece starts
+  HeldFailure failure;
+
+  static Source& of(j_decompress_ptr info) { return *reinterpret_cast<Source*>(info->src); }
+  static void nothing(j_decompress_ptr) {}
+  static boolean fill(j_decompress_ptr info) {
+    Source& s = of(info);
+    const uint64_t left = s.input->size() - std::min(s.next, s.input->size());
+    const size_t n = sizeOf(std::min<uint64_t>(kPiece, left));
+    const std::span<const uint8_t> piece =
+        s.failure.hold([&] { return s.input->at(s.next, n); }, std::span<const uint8_t>());
+    if (piece.size() != n || n == 0) {  // cut, or unreadable
+      info->err->msg_code = JERR_INPUT_EOF;
+      info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
+    }
+    s.next += n;
+    s.manager.next_input_byte = piece.data();
+    s.manager.bytes_in_buffer = n;
+    return TRUE;
+  }
+  static void skip(j_decompress_ptr info, long count) {
+    Source& s = of(info);
+    if (count <= 0) return;
+    const auto n = static_cast<size_t>(count);
+    if (n <= s.manager.bytes_in_buffer) {
+      s.manager.next_input_byte += n;
+      s.manager.bytes_in_buffer -= n;
+      return;
+    }
+    s.next += n - s.manager.bytes_in_buffer;
+    s.manager.bytes_in_buffer = 0;
+  }
+};
+
+// A libjpeg decompressor reading the input.
 struct JpegReader {
   jpeg_decompress_struct info{};
   ErrorJump error{};
+  Source source;
 
-  explicit JpegReader(std::span<const uint8_t> file) {
-    if (file.empty()) throw refused(Refusal::Damaged);  // libjpeg would fail here, with nowhere to go
+  explicit JpegReader(ByteInput& file) {
+    if (file.size() == 0) throw refused(Refusal::Damaged);  // libjpeg would fail here, with nowhere to go
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = onError;
     error.manager.emit_message = onMessage;
     jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, file.data(), file.size());
+    source.input = &file;
+    source.manager.init_source = &Source::nothing;
+    source.manager.fill_input_buffer = &Source::fill;
+    source.manager.skip_input_data = &Source::skip;
+    source.manager.resync_to_restart = &jpeg_resync_to_restart;
+    source.manager.term_source = &Source::nothing;
+    info.src = &source.manager;
   }
   ~JpegReader() { jpeg_destroy_decompress(&info); }
   JpegReader(const JpegReader&) = delete;
   JpegReader& operator=(const JpegReader&) = delete;
+
+  // Error 481, or the read failure that ended the decode.
+  [[noreturn]] void fail() const {
+    source.failure.raise();
+    throw refused(Refusal::Damaged);
+  }
 };
 
 // What a decode keeps between strips.
@@ -98,16 +155,16 @@ bool readRows(JpegReader& r, Strips& s, RowSink& sink) {
 
 class JpegDecoder final : public Decoder {
  public:
-  PictureHeader header(std::span<const uint8_t> file) const override {
+  PictureHeader header(ByteInput& file) const override {
     JpegReader r(file);
-    if (!readHeader(r)) throw refused(Refusal::Damaged);
+    if (!readHeader(r)) r.fail();
     return {r.info.image_width, r.info.image_height, jpegOrientation(file)};
   }
 
-  void decode(std::span<const uint8_t> file, RowSink& sink) const override {
+  void decode(ByteInput& file, RowSink& sink) const override {
     JpegReader r(file);
     Strips strips;
-    if (!readRows(r, strips, sink)) throw refused(Refusal::Damaged);
+    if (!readRows(r, strips, sink)) r.fail();
   }
 };
 

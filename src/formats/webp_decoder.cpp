@@ -25,6 +25,23 @@ namespace {
 // within this many pixels (its RGBA and, for a lossless one, libwebp's own copy
 // stay within about 200 MB), even when it is to be shrunk.
 constexpr int64_t kMaxWholePixels = int64_t{24} << 20;
+// libwebp needs the whole file too: it is held within this many bytes, which
+// a picture of those pixels does not need even stored without loss.
+constexpr uint64_t kMaxFileBytes = uint64_t{96} << 20;
+// The features are read from the start; chunks before the picture (colour
+// profile, Exif) may push it further, and then the whole file is read.
+constexpr size_t kFeaturesHead = 64 * 1024;
+
+// The whole file, in memory.
+std::vector<uint8_t> wholeOf(ByteInput& file) {
+  if (file.size() > kMaxFileBytes) {
+    throw refused(Refusal::FileTooLarge, std::to_string(file.size() >> 20) + " MB, WebP wird bis " +
+                                             std::to_string(kMaxFileBytes >> 20) + " MB gelesen");
+  }
+  std::vector<uint8_t> bytes(sizeOf(file.size()));
+  if (file.copy(0, bytes.data(), bytes.size()) != bytes.size()) damaged();  // shrunk while it was read
+  return bytes;
+}
 
 WebPBitstreamFeatures featuresOf(std::span<const uint8_t> file) {
   WebPBitstreamFeatures features;
@@ -49,13 +66,21 @@ void decodeInto(const uint8_t* data, size_t size, uint8_t* out, size_t bytes, in
 
 class WebpDecoder final : public Decoder {
  public:
-  PictureHeader header(std::span<const uint8_t> file) const override {
-    const WebPBitstreamFeatures f = featuresOf(file);
+  PictureHeader header(ByteInput& file) const override {
+    const std::span<const uint8_t> head = file.head(kFeaturesHead);
+    WebPBitstreamFeatures f;
+    if (file.size() > head.size() && WebPGetFeatures(head.data(), head.size(), &f) == VP8_STATUS_NOT_ENOUGH_DATA) {
+      f = featuresOf(wholeOf(file));
+    } else {
+      f = featuresOf(file.head(kFeaturesHead));
+    }
     return {f.width, f.height, 1};
   }
 
-  void decode(std::span<const uint8_t> file, RowSink& rows) const override {
-    checkComplete(Format::Webp, file);
+  void decode(ByteInput& input, RowSink& rows) const override {
+    checkComplete(Format::Webp, input);
+    const std::vector<uint8_t> whole = wholeOf(input);
+    const std::span<const uint8_t> file = whole;
     const WebPBitstreamFeatures f = featuresOf(file);
     if (int64_t{f.width} * f.height > kMaxWholePixels) {
       throw refused(Refusal::OutOfBounds, std::to_string(f.width) + " × " + std::to_string(f.height));

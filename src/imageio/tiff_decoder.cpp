@@ -16,44 +16,46 @@ namespace zwp {
 
 namespace {
 
-// The file in memory as libtiff reads it.
-struct Memory {
-  std::span<const uint8_t> file;
+// The input as libtiff reads it, by position: strips are read as they are
+// needed, never the whole file.
+struct Input {
+  ByteInput& file;
   toff_t at = 0;
+  HeldFailure failure;
 
   static tmsize_t read(thandle_t h, void* out, tmsize_t size) {
-    auto* m = static_cast<Memory*>(h);
-    const toff_t left = m->at < m->file.size() ? m->file.size() - m->at : 0;
-    const auto n = static_cast<tmsize_t>(std::min<toff_t>(left, static_cast<toff_t>(size)));
-    if (n > 0) std::memcpy(out, m->file.data() + m->at, static_cast<size_t>(n));
-    m->at += static_cast<toff_t>(n);
+    auto* in = static_cast<Input*>(h);
+    const tmsize_t n = in->failure.hold(
+        [&] { return static_cast<tmsize_t>(in->file.copy(in->at, static_cast<uint8_t*>(out), static_cast<size_t>(size))); },
+        tmsize_t{-1});
+    if (n > 0) in->at += static_cast<toff_t>(n);
     return n;
   }
   static tmsize_t write(thandle_t, void*, tmsize_t) { return 0; }
   static toff_t seek(thandle_t h, toff_t offset, int whence) {
-    auto* m = static_cast<Memory*>(h);
-    const toff_t base = whence == SEEK_CUR ? m->at : whence == SEEK_END ? m->file.size() : 0;
-    m->at = base + offset;
-    return m->at;
+    auto* in = static_cast<Input*>(h);
+    const toff_t base = whence == SEEK_CUR ? in->at : whence == SEEK_END ? in->file.size() : 0;
+    in->at = base + offset;
+    return in->at;
   }
   static int close(thandle_t) { return 0; }
-  static toff_t size(thandle_t h) { return static_cast<Memory*>(h)->file.size(); }
+  static toff_t size(thandle_t h) { return static_cast<Input*>(h)->file.size(); }
   static int quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 };
 
 struct Tiff {
-  Memory memory;
+  Input input;
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   TIFF* tiff = nullptr;
 
-  explicit Tiff(std::span<const uint8_t> file) : memory{file} {
-    TIFFOpenOptionsSetErrorHandlerExtR(options, &Memory::quiet, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, &Memory::quiet, nullptr);
-    tiff = TIFFClientOpenExt("tiff", "rm", &memory, &Memory::read, &Memory::write, &Memory::seek, &Memory::close,
-                             &Memory::size, nullptr, nullptr, options);
+  explicit Tiff(ByteInput& file) : input{file, 0, {}} {
+    TIFFOpenOptionsSetErrorHandlerExtR(options, &Input::quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, &Input::quiet, nullptr);
+    tiff = TIFFClientOpenExt("tiff", "rm", &input, &Input::read, &Input::write, &Input::seek, &Input::close,
+                             &Input::size, nullptr, nullptr, options);
     if (!tiff) {
       TIFFOpenOptionsFree(options);
-      throw refused(Refusal::Damaged);
+      fail();
     }
   }
   ~Tiff() {
@@ -63,6 +65,12 @@ struct Tiff {
   Tiff(const Tiff&) = delete;
   Tiff& operator=(const Tiff&) = delete;
 
+  // Error 481, or the read failure that stopped libtiff.
+  [[noreturn]] void fail() const {
+    input.failure.raise();
+    throw refused(Refusal::Damaged);
+  }
+
   template <typename T>
   T field(ttag_t tag) const {
     T value{};
@@ -71,14 +79,31 @@ struct Tiff {
   }
 };
 
+// libtiff reads a compressed strip whole before it decodes a row of it
+// (uncompressed ones it reads a few rows at a time): a strip larger than this
+// is refused rather than held.
+constexpr uint64_t kMaxStripBytes = uint64_t{160} << 20;
+
+void checkStrips(const Tiff& t) {
+  if (t.field<uint16_t>(TIFFTAG_COMPRESSION) == COMPRESSION_NONE) return;
+  for (uint32_t strip = 0; strip < TIFFNumberOfStrips(t.tiff); ++strip) {
+    const uint64_t bytes = TIFFGetStrileByteCount(t.tiff, strip);
+    if (bytes > kMaxStripBytes) {
+      throw refused(Refusal::FileTooLarge, "ein gepackter Streifen von " + std::to_string(bytes >> 20) +
+                                               " MB, gelesen werden höchstens " + std::to_string(kMaxStripBytes >> 20) +
+                                               " MB am Stück");
+    }
+  }
+}
+
 class TiffDecoder final : public Decoder {
  public:
-  PictureHeader header(std::span<const uint8_t> file) const override {
+  PictureHeader header(ByteInput& file) const override {
     const Tiff t(file);
     return {t.field<uint32_t>(TIFFTAG_IMAGEWIDTH), t.field<uint32_t>(TIFFTAG_IMAGELENGTH), tiffOrientation(file)};
   }
 
-  void decode(std::span<const uint8_t> file, RowSink& rows) const override {
+  void decode(ByteInput& file, RowSink& rows) const override {
     const Tiff t(file);
     const auto photometric = t.field<uint16_t>(TIFFTAG_PHOTOMETRIC);
     const auto samples = t.field<uint16_t>(TIFFTAG_SAMPLESPERPIXEL);
@@ -97,12 +122,13 @@ class TiffDecoder final : public Decoder {
       TIFFGetField(t.tiff, TIFFTAG_EXTRASAMPLES, &count, &kinds);
       if (count == 1 && kinds[0] == EXTRASAMPLE_ASSOCALPHA) alpha = Alpha::Premultiplied;
     }
+    checkStrips(t);
     const uint32_t width = t.field<uint32_t>(TIFFTAG_IMAGEWIDTH), height = t.field<uint32_t>(TIFFTAG_IMAGELENGTH);
     std::vector<uint8_t> stored(TIFFScanlineSize64(t.tiff));
     if (stored.size() < static_cast<size_t>(width) * samples * (bits / 8)) throw refused(Refusal::Damaged);
     std::vector<uint8_t> rgba(static_cast<size_t>(width) * 4);
     for (uint32_t y = 0; y < height; ++y) {
-      if (TIFFReadScanline(t.tiff, stored.data(), y, 0) < 0) throw refused(Refusal::Damaged);
+      if (TIFFReadScanline(t.tiff, stored.data(), y, 0) < 0) t.fail();
       for (size_t x = 0; x < width; ++x) {
         auto sample = [&](size_t k) -> uint8_t {
           const size_t i = x * samples + k;

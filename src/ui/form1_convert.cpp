@@ -72,7 +72,7 @@ void Form1::showBitmap(const QString& path) {
   options.bitmapsOnly = true;
   options.takesEmpty = true;
   try {
-    showPicture(readPicture({readPictureBytes(file, false), file, false}, options));
+    showPicture(readPicture(PictureFile::open(file, false), options));
   } catch (const Error& e) {
     if (!refusedSilently(e)) throw;
   }
@@ -97,7 +97,7 @@ void Form1::showPicture(Picture picture) {
 void Form1::showEmblem(const QString& path) {
   const std::string file = filePath(path);
   try {
-    showEmblem(emblemOf(readPictureBytes(file, true)));
+    showEmblem(emblemOf(readEmblemBytes(file)));
   } catch (const Error& e) {
     if (!refusedSilently(e)) throw;
   }

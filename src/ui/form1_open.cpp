@@ -69,7 +69,7 @@ void Form1::openFile(const QString& path) {
     Dirverzeichnis->setPath(dir);
     Fildatei->selectFile(info.fileName());
     if (emblem) {
-      showEmblem(emblemOf(readPictureBytes(filePath(file), true)));
+      showEmblem(emblemOf(readEmblemBytes(filePath(file))));
     } else {
       openPicture(filePath(file));
     }
@@ -83,8 +83,7 @@ void Form1::openFile(const QString& path) {
 // shrunk to fit if the user agrees, after its header alone has said how large
 // it is.
 void Form1::openPicture(const std::string& file) {
-  const std::vector<uint8_t> bytes = readPictureBytes(file, false);
-  const PictureFile picture{bytes, file, false};
+  const PictureFile picture = PictureFile::open(file, false);
   ReadOptions options;
   options.takesEmpty = true;
   try {

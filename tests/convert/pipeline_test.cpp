@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "bitmap/bmp_reader.h"
+#include "bitmap/bmp_writer.h"
 #include "convert/artwork.h"
 #include "convert/completeness.h"
 #include "convert/orientation.h"
@@ -113,24 +114,27 @@ TEST(Pipeline, BitmapsShrinkRowByRowInEitherRowOrder) {
   EXPECT_EQ(reasonOf([&] { decodeBmp(photo.bytes()); }), Refusal::OutOfBounds);
 }
 
-// A picture file larger than is ever read is refused for its size, before a
-// byte of it is read; an emblem's words beyond its picture are never needed.
-TEST(Pipeline, FilesBeyondWhatIsReadAreRefusedForTheirSize) {
+// A file is read only as far as its reader needs: a picture followed by
+// gigabytes it never reads converts, and an emblem's words beyond its picture
+// are never read.
+TEST(Pipeline, FilesAreReadOnlyAsFarAsNeeded) {
   test::TempDir dir;
-  const std::string big = dir.file("big.png");
-  test::writeBytes(big, text("\x89PNG\r\n\x1a\n"));
-  std::filesystem::resize_file(big, kMaxPictureFileBytes + 1);  // sparse: nothing is written
-  EXPECT_EQ(reasonOf([&] { readPictureBytes(big, false); }), Refusal::FileTooLarge);
-  EXPECT_EQ(readPictureBytes(big, true).size(), kMaxEmblemFileBytes);
+  const std::string big = dir.file("big.bmp");
+  test::writeBytes(big, encodeBmp24(Picture(3, 2)));
+  std::filesystem::resize_file(big, uint64_t{5} << 30);  // sparse: nothing is written
+  EXPECT_EQ(readPicture(PictureFile::open(big, false), {.target = Target::Bmp}).width(), 3);
+  EXPECT_EQ(readEmblemBytes(big).size(), kMaxEmblemFileBytes);
 }
 
 TEST(Pipeline, CutFilesAreRefusedAndWholeOnesPass) {
   const Bytes rle = tga(0, true);
   const Bytes webp = {'R', 'I', 'F', 'F', 8, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L'};
   for (const auto& [format, file] : {std::pair{Format::Tga, rle}, {Format::Webp, webp}}) {
-    EXPECT_NO_THROW(checkComplete(format, file));
+    MemoryInput whole(file);
+    EXPECT_NO_THROW(checkComplete(format, whole));
     for (size_t length = 0; length < file.size(); ++length) {
-      EXPECT_EQ(reasonOf([&] { checkComplete(format, std::span(file).first(length)); }), Refusal::Damaged)
+      MemoryInput cut(std::span<const uint8_t>(file).first(length));
+      EXPECT_EQ(reasonOf([&] { checkComplete(format, cut); }), Refusal::Damaged)
           << formatName(format) << " cut at " << length;
     }
   }
@@ -173,6 +177,10 @@ TEST(Orientation, ExifInJpegsOfEitherByteOrderAndDamagedOnes) {
     f.insert(f.end(), tiff.begin(), tiff.end());
     f.insert(f.end(), {0xFF, 0xDA});
     return f;
+  };
+  auto jpegOrientation = [](const Bytes& file) {
+    MemoryInput input(file);
+    return zwp::jpegOrientation(input);
   };
   EXPECT_EQ(jpegOrientation(jpeg(true, 6)), 6);
   EXPECT_EQ(jpegOrientation(jpeg(false, 8)), 8);

@@ -20,9 +20,10 @@ using Bytes = std::vector<uint8_t>;
 std::optional<Picture> byLibpng(const Bytes& file, const ReadOptions& options) {
   try {
     const auto libpng = test::libpngReference();
-    const PictureHeader h = libpng->header(file);
+    MemoryInput input(file);
+    const PictureHeader h = libpng->header(input);
     PictureBuilder picture(h.width, h.height, h.orientation, options, true);
-    libpng->decode(file, picture);
+    libpng->decode(input, picture);
     return picture.finish();
   } catch (const Error&) {
     return std::nullopt;

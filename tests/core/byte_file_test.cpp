@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "core/byte_input.h"
 #include "core/error.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
@@ -39,6 +40,23 @@ TEST(FileReader, RefusesWhatIsNoReadableFile) {
   EXPECT_EQ(errorNumberOf([&] { FileReader r(dir.file("x.bmp")); }), err::PathFileAccess);
   EXPECT_EQ(errorNumberOf([&] { FileReader r(dir.file("fifo.bmp")); }), err::PathFileAccess);
   EXPECT_EQ(errorNumberOf([&] { FileReader r(dir.file("dangling.bmp")); }), err::FileNotFound);
+}
+
+// Reads by position across the window's edges give the file's bytes; a file
+// that shrinks while it is read is cut, never garbage.
+TEST(FileInput, ReadsAcrossItsWindowAndRefusesWhatIsGone) {
+  TempDir dir;
+  std::vector<uint8_t> bytes(3u << 20);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 4099);
+  writeBytes(dir.file("a"), bytes);
+  FileInput in(dir.file("a"));
+  for (const uint64_t at : {uint64_t{0}, (uint64_t{1} << 20) - 3, uint64_t{5}, bytes.size() - 4}) {
+    const std::span<const uint8_t> got = in.at(at, 4);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at))) << at;
+  }
+  EXPECT_EQ(test::refusalOf([&] { in.at(bytes.size() - 3, 4); }), Refusal::Damaged);
+  ASSERT_EQ(::truncate(dir.file("a").c_str(), 1000), 0);
+  EXPECT_EQ(test::refusalOf([&] { in.at(2u << 20, 4); }), Refusal::Damaged);
 }
 
 }  // namespace

@@ -102,7 +102,8 @@ bool readRows(PngReader& r, Rows& s, RowSink& rows) {
 
 class PngDecoder final : public Decoder {
  public:
-  PictureHeader header(std::span<const uint8_t> f) const override {
+  PictureHeader header(ByteInput& in) const override {
+    const std::span<const uint8_t> f = in.head(sizeOf(in.size()));
     if (f.size() < 33 || std::memcmp(f.data() + 12, "IHDR", 4) != 0) throw invalidPicture("PNG-Kopf fehlt");
     PictureHeader h{readBe32(&f[16]), readBe32(&f[20]), 1};
     if (h.width == 0 || h.height == 0) throw invalidPicture("PNG ohne Bildpunkte");
@@ -116,8 +117,8 @@ class PngDecoder final : public Decoder {
     return h;
   }
 
-  void decode(std::span<const uint8_t> f, RowSink& rows) const override {
-    PngReader reader(f);
+  void decode(ByteInput& in, RowSink& rows) const override {
+    PngReader reader(in.head(sizeOf(in.size())));
     Rows state;
     if (!readRows(reader, state, rows)) throw refused(Refusal::Damaged);
   }

@@ -11,8 +11,7 @@
 namespace zwp {
 
 OpenedEmblem openEmblem(const char* filename) {
-  const std::vector<uint8_t> bytes = readPictureBytes(filename, true);
-  const Picture picture = readPicture({bytes, filename, true}, {.target = Target::Bmp});
+  const Picture picture = readPicture(PictureFile::open(filename, true), {.target = Target::Bmp});
   if (picture.width() == 0 || picture.height() == 0) throw refused(Refusal::Empty);
   OpenedEmblem emblem{picture.width(), picture.height(), {}};
   emblem.rgb.reserve(picture.pixels().size() * 3);
