@@ -24,7 +24,8 @@ BitmapProbe probeFile(const std::string& path) { return probeBitmap(readFilePref
 bool IsBitmap(const std::string& path) { return probeFile(path).isBitmap; }
 
 std::string bitmapKindFor(int16_t bitCount) {
-  const char* prefix = "keine ";
+  if (!windowTakesDepth(bitCount)) return "keine Bitmap";
+  const char* prefix = "";
   switch (bitCount) {
     case 1: prefix = "Monochrome "; break;
     case 4: prefix = "16-Farben-"; break;

@@ -28,6 +28,10 @@ bool IsBitmap(const std::string& path);
 // bit count (32-bit files among them).
 std::string BitmapKind(const std::string& path);
 std::string bitmapKindFor(int16_t bitCount);
+// Whether the window takes a bitmap of this bit count: 1, 4, 8, 16 or 24.
+constexpr bool windowTakesDepth(int16_t bitCount) {
+  return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24;
+}
 
 // Width (offset 18), height (22, negative for top-down files, as read) and bit
 // count (28).

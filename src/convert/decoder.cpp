@@ -62,9 +62,9 @@ const char* formatName(Format format) {
   return "unbekannt";
 }
 
-bool decodedInStrips(Format format) {
+Rows rowsOf(Format format) {
   // WebP is decoded whole by libwebp, within its own bound; it is shrunk row by row all the same.
-  return format != Format::Unknown && format != Format::Bmp;
+  return format != Format::Unknown && format != Format::Bmp ? Rows::InStrips : Rows::Whole;
 }
 
 std::span<const char* const> pictureExtensions() { return kExtensions; }

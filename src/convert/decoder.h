@@ -60,11 +60,12 @@ class Decoder {
   virtual void decode(ByteInput& file, RowSink& rows) const = 0;
 };
 
-// True for the formats whose decoders deliver rows that are shrunk as they
-// come (all but BMP, which the pipeline reads row by row itself): such a
-// picture may be far larger than one picture in memory, up to the fitted
-// bounds or the decoder's own.
-bool decodedInStrips(Format format);
+// How a picture's rows reach the pipeline: as one picture in memory, or in
+// strips that are shrunk as they come, so that the picture may be far larger
+// than one picture in memory (up to the fitted bounds or the decoder's own).
+enum class Rows { Whole, InStrips };
+// InStrips for every format's decoder (BMP is read row by row by the pipeline itself).
+Rows rowsOf(Format format);
 
 // Plugs a decoder in for a format (BMP, PNG, GIF and TGA are always our own). Done once, before
 // any reading starts; a format without a decoder is refused as unknown.

@@ -31,7 +31,7 @@ bool limitedTo128(const ReadOptions& options) {
 void checkWindowRules(ByteInput& file) {
   const BitmapProbe probe = probeBitmap(file.head(kProbeBytes));
   if (!probe.isBitmap) throw refused(Refusal::NotBitmap);
-  if (bitmapKindFor(probe.bitCount).find("keine") != std::string::npos) throw refused(Refusal::UnsupportedDepth);
+  if (!windowTakesDepth(probe.bitCount)) throw refused(Refusal::UnsupportedDepth);
   const int64_t rows = std::llabs(static_cast<int64_t>(probe.height));
   if (probe.width > kMaxBitmapSide || rows > kMaxBitmapSide) {
     throw refused(Refusal::TooLarge, sizeText(probe.width, rows));
@@ -51,7 +51,7 @@ Picture readEmblemPicture(ByteInput& file, const ReadOptions& options) {
   // no emblem (the window reads the missing fields as zeros).
   if (file.size() < kEmblemHeaderSize && !options.takesEmpty) throw refused(Refusal::Damaged);
   Emblem emblem = emblemOf(file.head(kMaxEmblemFileBytes));
-  checkSize(emblem.picture.width(), emblem.picture.height(), options, false);
+  checkSize(emblem.picture.width(), emblem.picture.height(), options, Rows::Whole);
   return finished(std::move(emblem.picture), 1, options);
 }
 
@@ -62,7 +62,7 @@ Picture readBitmap(ByteInput& bytes, const ReadOptions& options) {
     if (!info.runLength) {
       // Shrunk as its rows come, in the order they are stored: a bitmap stored
       // from the bottom is the upright picture turned upside down.
-      PictureBuilder picture(info.width, info.height, info.topDown ? 1 : 4, options, true);
+      PictureBuilder picture(info.width, info.height, info.topDown ? 1 : 4, options, Rows::InStrips);
       std::vector<uint8_t> rgba(static_cast<size_t>(info.width) * 4, 255);
       forEachBmpRow(bytes, [&](std::span<const int32_t> row) {
         for (size_t x = 0; x < row.size(); ++x) {
@@ -74,7 +74,7 @@ Picture readBitmap(ByteInput& bytes, const ReadOptions& options) {
     }
   }
   const BmpInfo info = readBmpInfo(bytes);
-  checkSize(info.width, info.height, options, false);
+  checkSize(info.width, info.height, options, Rows::Whole);
   return finished(decodeBmp(bytes), 1, options);
 }
 
@@ -113,7 +113,7 @@ std::vector<uint8_t> readEmblemBytes(const std::string& path) {
   return {bytes.begin(), bytes.end()};
 }
 
-void checkSize(int64_t width, int64_t height, const ReadOptions& options, bool streams) {
+void checkSize(int64_t width, int64_t height, const ReadOptions& options, Rows rows) {
   const bool empty = width == 0 || height == 0;
   if (empty && (!options.takesEmpty || options.fit > 0 || options.target == Target::Png)) {
     throw refused(Refusal::Empty);
@@ -121,25 +121,25 @@ void checkSize(int64_t width, int64_t height, const ReadOptions& options, bool s
   if (limitedTo128(options) && (width > kMaxBitmapSide || height > kMaxBitmapSide)) {
     throw refused(Refusal::TooLarge, sizeText(width, height));
   }
-  if (options.fit > 0 && streams) return checkFittedSize(width, height);
+  if (options.fit > 0 && rows == Rows::InStrips) return checkFittedSize(width, height);
   checkPictureSize(width, height);
 }
 
 namespace {
 // The fitter for a picture of this stored size, once its size has passed the
 // checks as the picture will be seen, so that a refusal names that size.
-AreaFitter fitterFor(int64_t width, int64_t height, int orientation, const ReadOptions& options, bool streams) {
+AreaFitter fitterFor(int64_t width, int64_t height, int orientation, const ReadOptions& options, Rows rows) {
   const bool swap = swapsSides(orientation);
-  checkSize(swap ? height : width, swap ? width : height, options, streams);
+  checkSize(swap ? height : width, swap ? width : height, options, rows);
   return {static_cast<int32_t>(width), static_cast<int32_t>(height), options.fit > 0 ? options.fit : INT32_MAX};
 }
 }  // namespace
 
 PictureBuilder::PictureBuilder(int64_t width, int64_t height, int orientation, const ReadOptions& options,
-                               bool streams)
+                               Rows rows)
     : options_(options),
       orientation_(orientation),
-      fitter_(fitterFor(width, height, orientation, options, streams)),
+      fitter_(fitterFor(width, height, orientation, options, rows)),
       row_(static_cast<size_t>(width)) {}
 
 void PictureBuilder::addRows(const uint8_t* rgba, int32_t rows, size_t stride, Alpha alpha) {
@@ -163,7 +163,7 @@ Picture readPicture(const PictureFile& file, const ReadOptions& options) {
   if (options.bitmapsOnly) throw refused(Refusal::NotBitmap);
   const Decoder& decoder = decoderOf(format);
   const PictureHeader header = decoder.header(input);
-  PictureBuilder picture(header.width, header.height, header.orientation, options, decodedInStrips(format));
+  PictureBuilder picture(header.width, header.height, header.orientation, options, rowsOf(format));
   decoder.decode(input, picture);
   return picture.finish();
 }

@@ -98,8 +98,8 @@ struct PictureFacts {
 PictureFacts describePicture(const PictureFile& file);
 
 // Refuses (error 481) a picture of this decoded size under the options,
-// before any pixel is read; `streams` when its rows can be shrunk as they come.
-void checkSize(int64_t width, int64_t height, const ReadOptions& options, bool streams);
+// before any pixel is read, as its rows come.
+void checkSize(int64_t width, int64_t height, const ReadOptions& options, Rows rows);
 
 // Decoded rows in (see RowSink), the finished picture out: what every decoder
 // feeds, and what the browser page feeds with the pixels its own decoders
@@ -107,7 +107,7 @@ void checkSize(int64_t width, int64_t height, const ReadOptions& options, bool s
 class PictureBuilder final : public RowSink {
  public:
   // Width and height as stored; the orientation turns the finished picture.
-  PictureBuilder(int64_t width, int64_t height, int orientation, const ReadOptions& options, bool streams);
+  PictureBuilder(int64_t width, int64_t height, int orientation, const ReadOptions& options, Rows rows);
   void addRows(const uint8_t* rgba, int32_t rows, size_t stride, Alpha alpha) override;
   // The picture, once every row has come; error 481 when rows are missing.
   Picture finish();

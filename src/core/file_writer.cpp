@@ -59,18 +59,15 @@ FileWriter::FileWriter(const std::string& target, IfExists ifExists) : target_(t
     if (S_ISDIR(st.st_mode)) fail(EISDIR);
     if (ifExists_ == IfExists::Keep) fail(EEXIST);
     if (S_ISREG(st.st_mode)) {
-      owner_ = st.st_uid;
-      group_ = st.st_gid;
-      finalMode_ = st.st_mode & 0777;
-      keepMode_ = true;
-      mode = finalMode_;  // the umask may take bits away until publish(), never add any
+      kept_ = Kept{st.st_uid, st.st_gid, st.st_mode & 0777};
+      mode = kept_->mode;  // the umask may take bits away until publish(), never add any
     }
   } else if (errno != ENOENT) {
     fail(errno);
   }
   if (unnamedUsable()) openUnnamed(mode);
-  named_ = fd_ < 0;
-  if (!named_) buffer_.reserve(kWriteBuffer);
+  way_ = fd_ < 0 ? Way::HeldBack : Way::Unnamed;
+  if (way_ == Way::Unnamed) buffer_.reserve(kWriteBuffer);
 }
 
 FileWriter::~FileWriter() { discard(); }
@@ -92,15 +89,16 @@ void FileWriter::discard() noexcept {
   if (!tempName_.empty()) ::unlinkat(dirFd_, tempName_.c_str(), 0);
   tempName_.clear();
   forgetPending(slot_);
-  if (reserved_) {
+  if (reservation_ != Reservation::None) {
     // Our reservation goes, empty or filled in part by us; a file that has
     // content otherwise is someone else's.
     struct stat st {};
-    if (::fstatat(dirFd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && (st.st_size == 0 || fillingReservation_)) {
+    if (::fstatat(dirFd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        (st.st_size == 0 || reservation_ == Reservation::Filling)) {
       ::unlinkat(dirFd_, name_.c_str(), 0);
     }
     forgetPending(reservationSlot_);
-    reserved_ = false;
+    reservation_ = Reservation::None;
   }
   buffer_.clear();
   buffer_.shrink_to_fit();
@@ -109,8 +107,8 @@ void FileWriter::discard() noexcept {
 }
 
 void FileWriter::write(const uint8_t* data, size_t count) {
-  if (dirFd_ < 0 || published_) throw fileError(EBADF, target_, FileAccess::Write);
-  if (named_) {
+  if (dirFd_ < 0 || stage_ == Stage::Published) throw fileError(EBADF, target_, FileAccess::Write);
+  if (way_ == Way::HeldBack) {
     buffer_.insert(buffer_.end(), data, data + count);
     return;
   }
@@ -133,7 +131,7 @@ void FileWriter::write(const uint8_t* data, size_t count) {
 }
 
 void FileWriter::finish() {
-  if (published_ || named_) return;
+  if (stage_ == Stage::Published || way_ == Way::HeldBack) return;
   if (fd_ < 0) throw fileError(EBADF, target_, FileAccess::Write);
   int error = 0;
   writeAll(fd_, buffer_.data(), buffer_.size(), error);
@@ -143,33 +141,34 @@ void FileWriter::finish() {
 
 void FileWriter::sync() {
   finish();
-  if (published_ || named_) return;  // a held-back file is synced as publish() writes it
+  if (stage_ == Stage::Published || way_ == Way::HeldBack) return;  // held back: synced as publish() writes it
   if (::fdatasync(fd_) != 0 && errno != EINVAL) fail(errno);
-  durable_ = true;
+  stage_ = Stage::Durable;
 }
 
 void FileWriter::publish() {
-  if (published_) return;
+  if (stage_ == Stage::Published) return;
   if (dirFd_ < 0) throw fileError(EBADF, target_, FileAccess::Write);
-  if (named_) {
-    publishNamed();
+  if (way_ == Way::HeldBack) {
+    publishHeldBack();
   } else {
-    if (!durable_) sync();
+    if (stage_ != Stage::Durable) sync();
     keepOwner();
     publishUnnamed();
   }
-  published_ = true;
+  stage_ = Stage::Published;
 }
 
 // A replaced file keeps its owner and group where this process may set them,
 // and its permission bits. A file system that stores neither (FAT) refuses
 // both, which is fine: it has nothing to lose.
 void FileWriter::keepOwner() {
-  if (!keepMode_) return;
-  if ((owner_ != ::geteuid() || group_ != ::getegid()) && ::fchown(fd_, owner_, group_) != 0 && !notSupported(errno)) {
+  if (!kept_) return;
+  const Kept& k = *kept_;
+  if ((k.owner != ::geteuid() || k.group != ::getegid()) && ::fchown(fd_, k.owner, k.group) != 0 && !notSupported(errno)) {
     fail(errno);
   }
-  if (::fchmod(fd_, finalMode_) != 0 && !notSupported(errno)) fail(errno);
+  if (::fchmod(fd_, k.mode) != 0 && !notSupported(errno)) fail(errno);
 }
 
 void FileWriter::publishUnnamed() {
@@ -196,142 +195,6 @@ void FileWriter::publishUnnamed() {
   }
   ::close(fd_);  // the content is durable and named; nothing is lost if closing complains now
   fd_ = -1;
-}
-
-// Writes the held-back content into a hidden file, complete and synced, and
-// puts it under its name. On FUSE, where exclusive renames and links are
-// rarely offered, a new name is reserved first, so that the loser of a race
-// for it stops before it has made any file.
-void FileWriter::publishNamed() {
-  if (onFuse_ && ifExists_ == IfExists::Keep) reserveName();
-  // A file that is new although it may replace one is reserved the same way
-  // where that spares a rename (fusefat); if one appeared meanwhile, it is replaced.
-  if (onFuse_ && ifExists_ == IfExists::Replace && !keepMode_ && renamesFailOn(device_)) reserveName(Taken::Stays);
-  if (reserved_ && renamesFailOn(device_)) return fillReservation();
-  createTemp();
-  int error = 0;
-  writeAll(fd_, buffer_.data(), buffer_.size(), error);
-  if (error != 0) fail(error);
-  keepOwner();
-  if (::fdatasync(fd_) != 0 && errno != EINVAL) fail(errno);
-  const int closed = ::close(fd_);
-  fd_ = -1;
-  if (closed != 0) fail(errno);
-  claimName();
-  done();
-}
-
-void FileWriter::done() {
-  tempName_.clear();
-  forgetPending(slot_);
-  forgetPending(reservationSlot_);
-  reserved_ = false;
-  fillingReservation_ = false;
-  buffer_.clear();
-  buffer_.shrink_to_fit();
-}
-
-void FileWriter::createTemp() {
-  const mode_t mode = keepMode_ ? finalMode_ : 0666;
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    tempName_ = randomTempName();
-    slot_ = rememberPending(dirFd_, tempName_);
-    fd_ = ::openat(dirFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd_ >= 0) return;
-    const int e = errno;
-    forgetPending(slot_);
-    tempName_.clear();
-    if (e != EEXIST) fail(e);
-  }
-  fail(EEXIST);
-}
-
-// Renames the hidden file to the target's name: over whatever is there when
-// replacing, else only if the name is free, by the first way the file system
-// offers.
-void FileWriter::claimName() {
-  const char* temp = tempName_.c_str();
-  if (ifExists_ == IfExists::Replace) {
-    if (::renameat(dirFd_, temp, dirFd_, name_.c_str()) == 0) return;
-    if (errno != EEXIST) fail(errno);
-    stepAsideAndClaim();
-    return;
-  }
-  if (!reserved_) {
-    if (renameNoReplace(dirFd_, temp, name_.c_str()) == 0) return;
-    if (!notSupported(errno)) fail(errno);
-    // A hard link refuses an existing name just the same.
-    if (::linkat(dirFd_, temp, dirFd_, name_.c_str(), 0) == 0) {
-      ::unlinkat(dirFd_, temp, 0);
-      return;
-    }
-    if (!notSupported(errno)) fail(errno);
-    reserveName();
-  }
-  if (::renameat(dirFd_, temp, dirFd_, name_.c_str()) == 0) return;
-  const int e = errno;
-  struct stat st {};
-  if (::fstatat(dirFd_, temp, &st, AT_SYMLINK_NOFOLLOW) != 0) fail(e);
-  // The complete file is there and so is our reservation, but the file system
-  // cannot rename one over the other (fusefat, once a folder outgrows its
-  // first cluster). The content goes straight into the reservation instead,
-  // here and for every later file on this disk.
-  noteRenamesFail(device_);
-  ::unlinkat(dirFd_, temp, 0);
-  tempName_.clear();
-  forgetPending(slot_);
-  fillReservation();
-}
-
-// Takes the name by creating it empty and exclusively: from here on no other
-// program can create it, and the complete file replaces the empty one.
-void FileWriter::reserveName(Taken taken) {
-  reservationSlot_ = rememberPending(dirFd_, name_, Pending::WhileEmpty);
-  const int fd = ::openat(dirFd_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    const int e = errno;
-    forgetPending(reservationSlot_);  // the name is not ours to remove
-    if (taken == Taken::Fails || e != EEXIST) fail(e);
-    return;
-  }
-  reserved_ = true;
-  ::close(fd);
-}
-
-// Writes the content into the reserved, still empty file itself.
-void FileWriter::fillReservation() {
-  fd_ = ::openat(dirFd_, name_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd_ < 0) fail(errno);
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0) fail(EEXIST);
-  fillingReservation_ = true;
-  removeEvenWhenFilled(reservationSlot_);
-  int error = 0;
-  writeAll(fd_, buffer_.data(), buffer_.size(), error);
-  if (error != 0) fail(error);
-  if (::fdatasync(fd_) != 0 && errno != EINVAL) fail(errno);
-  done();  // complete and durable: from here on the file is no longer ours to remove
-  ::close(fd_);
-  fd_ = -1;
-}
-
-// Some FUSE servers (fusefat from Debian 13 on) rename only onto a free name.
-// The old file steps aside under a hidden name of its own, the new one takes
-// the name, and only then does the old one go: at no moment is either lost.
-void FileWriter::stepAsideAndClaim() {
-  std::string aside;
-  for (int attempt = 0; aside.empty(); ++attempt) {
-    aside = randomTempName();
-    struct stat st {};
-    if (::fstatat(dirFd_, aside.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && attempt < 15) aside.clear();
-  }
-  if (::renameat(dirFd_, name_.c_str(), dirFd_, aside.c_str()) != 0) fail(errno);
-  if (::renameat(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) != 0) {
-    const int e = errno;
-    ::renameat(dirFd_, aside.c_str(), dirFd_, name_.c_str());
-    fail(e);
-  }
-  ::unlinkat(dirFd_, aside.c_str(), 0);
 }
 
 void FileWriter::commit() {
@@ -367,10 +230,11 @@ void syncFileSystems(std::span<FileWriter* const> writers) {
   for (FileWriter* w : writers) w->finish();
   for (FileWriter* w : writers) {
     if (w->dirFd_ < 0) continue;
-    if (!w->published_ && w->sharesSyncs()) {
+    const bool published = w->stage_ == FileWriter::Stage::Published;
+    if (!published && w->sharesSyncs()) {
       if (first({w->device_, 0}) && ::syncfs(w->dirFd_) != 0) w->fail(errno);
-      w->durable_ = true;
-    } else if (!w->published_) {
+      w->stage_ = FileWriter::Stage::Durable;
+    } else if (!published) {
       w->sync();
     } else if (w->syncfsReaches_) {
       if (first({w->device_, 0}) && ::syncfs(w->dirFd_) != 0) w->fail(errno);

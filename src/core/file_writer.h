@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,7 +43,7 @@ class FileWriter final : public ByteSink {
   // file system. Where it does not (FUSE, network and unknown file systems, or
   // a file held back until publish()), the file is synced by itself and is
   // best published at once.
-  bool sharesSyncs() const { return fd_ >= 0 && tempName_.empty() && syncfsReaches_; }
+  bool sharesSyncs() const { return way_ == Way::Unnamed && fd_ >= 0 && tempName_.empty() && syncfsReaches_; }
 
   // finish, sync, publish, and make the new name itself durable.
   void commit();
@@ -51,15 +52,33 @@ class FileWriter final : public ByteSink {
   dev_t device() const { return device_; }
 
  private:
+  // How the content reaches its name.
+  enum class Way {
+    Unnamed,   // written into a file without a name (O_TMPFILE), linked into place when complete
+    HeldBack,  // held in memory until publish(), then written whole under a hidden name or into a reservation
+  };
+  // How far the file has come.
+  enum class Stage { Writing, Durable, Published };
+  // The target's name held by an empty file of ours (to stop a racing
+  // program from creating it), and whether our content is going into it.
+  enum class Reservation { None, Empty, Filling };
+  // A name already taken fails the writer, or (when replacing anyway) leaves it be.
+  enum class Taken { Fails, Stays };
+  // The replaced file's owner, group and permission bits.
+  struct Kept {
+    uid_t owner = 0;
+    gid_t group = 0;
+    mode_t mode = 0;
+  };
+
   void openUnnamed(mode_t mode);
   void publishUnnamed();
-  void publishNamed();
+  // Taking the name for held-back content (file_writer_names.cpp).
+  void publishHeldBack();
   void createTemp();
   void claimName();
   void stepAsideAndClaim();
-  // A name already taken fails the writer, or (when replacing anyway) leaves it be.
-  enum class Taken { Fails, Stays };
-  void reserveName(Taken taken = Taken::Fails);
+  void reserveName(Taken taken);
   void fillReservation();
   void done();
   void keepOwner();
@@ -69,25 +88,19 @@ class FileWriter final : public ByteSink {
   std::string target_;
   std::string name_;  // the target's name inside its directory
   IfExists ifExists_;
+  Way way_ = Way::HeldBack;
+  Stage stage_ = Stage::Writing;
+  Reservation reservation_ = Reservation::None;
+  std::optional<Kept> kept_;  // when a regular file is replaced
   int dirFd_ = -1;
   int fd_ = -1;
   dev_t device_ = 0;
   ino_t dirInode_ = 0;
   bool syncfsReaches_ = false;  // syncfs() on this file system reaches the storage
   bool onFuse_ = false;
-  bool named_ = false;          // no unnamed files here: the content waits in memory for publish()
-  // The replaced file's owner, group and permission bits, when keepMode_.
-  uid_t owner_ = 0;
-  gid_t group_ = 0;
-  mode_t finalMode_ = 0;
-  bool keepMode_ = false;
   std::string tempName_;  // the hidden temporary file, when one exists
   int slot_ = -1;         // its place in the list removed on a fatal signal
   int reservationSlot_ = -1;
-  bool reserved_ = false;  // the target's name is held by an empty file of ours
-  bool fillingReservation_ = false;
-  bool durable_ = false;
-  bool published_ = false;
   std::vector<uint8_t> buffer_;
 
   friend void syncFileSystems(std::span<FileWriter* const> writers);

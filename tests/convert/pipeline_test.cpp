@@ -67,22 +67,22 @@ TEST(Pipeline, SizesAreRefusedForTheirReasonBeforeAnyPixel) {
   const struct {
     int64_t w, h;
     const ReadOptions& options;
-    bool streams;
+    Rows rows;
     Refusal reason;
-  } cases[] = {{128, 128, emblem, false, Refusal::None},   {129, 1, emblem, false, Refusal::TooLarge},
-               {129, 1, png, false, Refusal::None},         {0, 5, emblem, false, Refusal::Empty},
-               {5, 0, window, false, Refusal::None},
-               {0, 5, fitted, false, Refusal::Empty},       {0, 5, png, false, Refusal::Empty},
-               {8000, 6000, fitted, true, Refusal::None},   {8000, 6000, fitted, false, Refusal::OutOfBounds},
-               {65536, 2, fitted, true, Refusal::OutOfBounds}, {20000, 20000, fitted, true, Refusal::OutOfBounds}};
+  } cases[] = {{128, 128, emblem, Rows::Whole, Refusal::None},   {129, 1, emblem, Rows::Whole, Refusal::TooLarge},
+               {129, 1, png, Rows::Whole, Refusal::None},         {0, 5, emblem, Rows::Whole, Refusal::Empty},
+               {5, 0, window, Rows::Whole, Refusal::None},
+               {0, 5, fitted, Rows::Whole, Refusal::Empty},       {0, 5, png, Rows::Whole, Refusal::Empty},
+               {8000, 6000, fitted, Rows::InStrips, Refusal::None},   {8000, 6000, fitted, Rows::Whole, Refusal::OutOfBounds},
+               {65536, 2, fitted, Rows::InStrips, Refusal::OutOfBounds}, {20000, 20000, fitted, Rows::InStrips, Refusal::OutOfBounds}};
   for (const auto& c : cases) {
-    EXPECT_EQ(reasonOf([&] { checkSize(c.w, c.h, c.options, c.streams); }), c.reason) << c.w << " x " << c.h;
+    EXPECT_EQ(reasonOf([&] { checkSize(c.w, c.h, c.options, c.rows); }), c.reason) << c.w << " x " << c.h;
   }
   // An emblem file must hold a whole header, but for the window.
   const Bytes header(kEmblemHeaderSize - 1, 0);
   EXPECT_EQ(reasonOf([&] { readPicture({header, "e.zwp", true}, png); }), Refusal::Damaged);
   EXPECT_EQ(readPicture({header, "e.zwp", true}, window).width(), 0);
-  PictureBuilder rowsMissing(2, 2, 1, emblem, false);
+  PictureBuilder rowsMissing(2, 2, 1, emblem, Rows::Whole);
   const uint8_t row[8] = {};
   rowsMissing.addRows(row, 1, sizeof row, Alpha::Straight);
   EXPECT_EQ(reasonOf([&] { rowsMissing.finish(); }), Refusal::Damaged);

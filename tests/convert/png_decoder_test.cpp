@@ -22,7 +22,7 @@ std::optional<Picture> byLibpng(const Bytes& file, const ReadOptions& options) {
     const auto libpng = test::libpngReference();
     MemoryInput input(file);
     const PictureHeader h = libpng->header(input);
-    PictureBuilder picture(h.width, h.height, h.orientation, options, true);
+    PictureBuilder picture(h.width, h.height, h.orientation, options, Rows::InStrips);
     libpng->decode(input, picture);
     return picture.finish();
   } catch (const Error&) {
