@@ -92,5 +92,17 @@ TEST(Dither, EveryPixelIsALevelTheEmblemKeeps) {
   EXPECT_NE(dithered, ramp);
 }
 
+// A flat colour between two levels: the error runs right along the first
+// row, left along the second and right again, and 7, 3, 5 and 1 sixteenths of
+// it go ahead and to the row below. Each row differs from what a raster in
+// one direction, or errors carried the other way, would give.
+TEST(Dither, ErrorsRunBackAndForthAlongTheRows) {
+  const int32_t o = colourOf(0, 0, 15), g = colourOf(0, 7, 15), r = colourOf(15, 0, 15);
+  const std::vector<int32_t> seen = {o, o, o, o, o, g,                                   // left to right
+                                     r, colourOf(0, 7, 0), r, g, colourOf(15, 0, 0), o,  // right to left
+                                     o, o, g, o, r, g};                                  // left to right
+  EXPECT_EQ(test::pixelsOf(ditherToEmblemLevels(Picture(6, 3, std::vector<int32_t>(18, colourOf(4, 2, 12))))), seen);
+}
+
 }  // namespace
 }  // namespace zwp

@@ -254,6 +254,45 @@ TEST_P(FileWriterTest, AWriterStoppedMidFileLeavesNothing) {
   }
 }
 
+// The disk refuses a byte at a chosen place (the file-size limit, with its
+// signal ignored, fails the write as a full disk does): the writer fails as
+// the disk is full, whether it was writing, holding back or publishing, and
+// leaves the old file whole and nothing else behind.
+TEST_P(FileWriterTest, AFullDiskAtAnyByteLeavesTheOldFileAndNothingElse) {
+  const std::vector<uint8_t> content(200000, 4), old(100, 7);
+  for (const IfExists ifExists : {IfExists::Keep, IfExists::Replace}) {
+    for (const rlim_t full : {rlim_t{0}, rlim_t{1}, rlim_t{65536}, rlim_t{199999}}) {
+      TempDir dir(root(), tidy());
+      const std::string target = dir.file("out.zwp");
+      if (ifExists == IfExists::Replace) writeBytes(target, old);
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit = {full, full};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+          FileWriter w(target, ifExists);
+          put(w, content);
+          w.commit();
+        } catch (const Error& e) {
+          ::_exit(e.number() == err::DiskFull ? 0 : 2);
+        }
+        ::_exit(3);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      const std::string place = std::to_string(full) + (ifExists == IfExists::Keep ? ", new" : ", replacing");
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << place << ": status " << status;
+      EXPECT_EQ(dir.entries(), ifExists == IfExists::Keep ? std::vector<std::string>{} : std::vector<std::string>{"out.zwp"})
+          << place;
+      if (ifExists == IfExists::Replace) {
+        EXPECT_EQ(readBytes(target), old) << place;
+      }
+    }
+  }
+}
+
 TEST(SyncFileSystems, MakesManyFilesDurableBeforeTheyAreNamed) {
   TempDir dir;
   std::vector<std::unique_ptr<FileWriter>> files;
