@@ -28,7 +28,7 @@ std::vector<uint8_t> emblemFromRows(int32_t width, int32_t height, const RowFill
                                     const ReadOptions& options) {
   ReadOptions emblem = options;
   emblem.target = Target::Emblem;
-  PictureBuilder builder(width, height, 1, emblem, Rows::Whole);
+  PictureBuilder builder(width, height, 1, emblem, Rows::InStrips);  // shrunk as the rows come
   std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
   for (int32_t y = 0; y < height; ++y) {
     fillRow(y, row.data());

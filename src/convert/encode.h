@@ -20,7 +20,8 @@ std::vector<uint8_t> encodePicture(const Picture& picture, Target target);
 
 // The emblem a host program's picture becomes when it saves one (an image
 // plugin, GIMP): the same rules as for a picture file under the options, so a
-// picture larger than 128 x 128 is refused (481) unless it is fitted, and
+// picture larger than 128 x 128 is refused (481) unless it is fitted (up to
+// the fitted bounds, shrunk row by row as zwpconv shrinks a file), and
 // transparency is flattened over the background. `fillRow` writes row y as
 // straight (not premultiplied) red, green, blue, alpha bytes.
 using RowFiller = std::function<void(int32_t y, uint8_t* rgba)>;

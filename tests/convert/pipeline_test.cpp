@@ -10,6 +10,7 @@
 #include "bitmap/bmp_writer.h"
 #include "convert/artwork.h"
 #include "convert/completeness.h"
+#include "convert/encode.h"
 #include "convert/orientation.h"
 #include "core/error.h"
 #include "support/bmp_builder.h"
@@ -86,6 +87,10 @@ TEST(Pipeline, SizesAreRefusedForTheirReasonBeforeAnyPixel) {
   const uint8_t row[8] = {};
   rowsMissing.addRows(row, 1, sizeof row, Alpha::Straight);
   EXPECT_EQ(reasonOf([&] { rowsMissing.finish(); }), Refusal::Damaged);
+  // A host program's picture is fitted within the same bounds as a file.
+  const auto grey = [](int32_t, uint8_t* rgba) { std::fill_n(rgba, 5000 * 4, uint8_t{128}); };
+  EXPECT_EQ(emblemFromRows(5000, 4000, grey, fitted).size(), kEmblemHeaderSize + 2u * 64 * 51);
+  EXPECT_EQ(reasonOf([&] { emblemFromRows(5000, 4000, grey, emblem); }), Refusal::TooLarge);
 }
 
 // Bitmaps are shrunk as their rows come, bottom row first unless top-down:
