@@ -93,20 +93,24 @@ void PreviewSurface::updateMask() {
 void PreviewSurface::moveEvent(QMoveEvent*) { updateMask(); }
 void PreviewSurface::resizeEvent(QResizeEvent*) { updateMask(); }
 
-// Every picture pixel becomes the same whole number of screen pixels: at a
-// scale factor of 1.25 or 1.5 one (so that pixels are never 1 and 2 wide by
-// turns), at 2 two. Where that makes the picture smaller than its place, the
-// rest stays the panel's.
-void PreviewSurface::paintEvent(QPaintEvent* event) {
-  QPainter painter(this);
-  const qreal ratio = devicePixelRatioF();
+void paintPicture(QPainter& painter, const QImage& image, const QRect& area, qreal ratio, const QColor& ground) {
   const qreal whole = std::max(1.0, std::floor(ratio + 1e-6));
   if (whole == ratio) {
-    painter.drawImage(event->rect().topLeft(), image_, event->rect());
+    painter.drawImage(area.topLeft(), image, area);
     return;
   }
+  // The surface is opaque: all of it is painted, or what was there before shows.
+  painter.fillRect(area, ground);
+  painter.save();
   painter.scale(whole / ratio, whole / ratio);
-  painter.drawImage(QPoint(0, 0), image_);
+  painter.drawImage(QPoint(0, 0), image);
+  painter.restore();
+}
+
+void PreviewSurface::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const QWidget* panel = parentWidget() ? parentWidget() : this;
+  paintPicture(painter, image_, rect(), devicePixelRatioF(), panel->palette().color(panel->backgroundRole()));
 }
 
 }  // namespace zwp::ui

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 
 #include "core/picture.h"
@@ -59,5 +60,12 @@ class PreviewSurface : public QWidget {
   float scaleHeight_ = 0;
   QRect clip_;
 };
+
+// Paints the picture into the area (the surface, from its top left corner) at
+// the device pixel ratio: every picture pixel becomes the same whole number of
+// device pixels, at 1.25, 1.5 or 1.75 one (so that pixels are never 1 and 2
+// wide by turns), at 2 two. Where that leaves part of the area free, it is
+// painted in the ground colour, the panel's.
+void paintPicture(QPainter& painter, const QImage& image, const QRect& area, qreal ratio, const QColor& ground);
 
 }  // namespace zwp::ui

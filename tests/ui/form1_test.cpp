@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <cmath>
 #include <filesystem>
 
 #include "fakes.h"
@@ -232,6 +233,33 @@ TEST(PreviewSurface, KeepsPixelsWhileHiddenAndAnswersMinusOneOutside) {
   p.setScaleWidth(77);
   EXPECT_EQ(p.size(), QSize(5, 2));
   EXPECT_EQ(p.picture().at(2, 1), colourOf(10, 20, 30));
+}
+
+// At every scale factor a small picture after a larger one shows only itself,
+// each of its pixels the same whole number of device pixels, on the panel's
+// ground: nothing of the earlier picture stays in the surface's box.
+TEST(PreviewSurface, PaintsAllOfItsBoxAtEveryScaleFactor) {
+  const QColor ground(0xF0, 0xF0, 0xF0);
+  QImage picture(33, 21, QImage::Format_RGB32);
+  picture.fill(Qt::green);
+  for (const qreal ratio : {1.0, 1.25, 1.5, 1.75, 2.0}) {
+    const int whole = ratio < 2 ? 1 : 2;
+    QImage screen(static_cast<int>(std::ceil(33 * ratio)), static_cast<int>(std::ceil(21 * ratio)), QImage::Format_RGB32);
+    screen.fill(Qt::red);  // what the earlier, larger picture left
+    screen.setDevicePixelRatio(ratio);
+    {
+      QPainter painter(&screen);
+      ui::paintPicture(painter, picture, QRect(0, 0, 33, 21), ratio, ground);
+    }
+    int wrong = 0;
+    for (int y = 0; y < static_cast<int>(21 * ratio); ++y) {
+      for (int x = 0; x < static_cast<int>(33 * ratio); ++x) {
+        const QColor want = x < 33 * whole && y < 21 * whole ? QColor(Qt::green) : ground;
+        wrong += screen.pixelColor(x, y) != want;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << "scale factor " << ratio;
+  }
 }
 
 }  // namespace
