@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "core/disk_ways.h"
 #include "core/error.h"
 #include "support/disk_mount.h"
 #include "support/expect_error.h"
@@ -251,6 +252,35 @@ TEST_P(FileWriterTest, AWriterStoppedMidFileLeavesNothing) {
     ::close(ready[0]);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == stop) << "signal " << stop << ", status " << status;
     EXPECT_EQ(dir.entries(), std::vector<std::string>{}) << "signal " << stop;
+  }
+}
+
+// Killed at any moment while it commits, by either signal, the writer leaves
+// the file whole under its name or nothing: never part of it, also where the
+// content goes straight into a reservation of the name (fusefat).
+TEST_P(FileWriterTest, AWriterKilledWhileCommittingLeavesAWholeFileOrNone) {
+  const std::vector<uint8_t> content(4u << 20, 9);
+  for (int trial = 0; trial < 8; ++trial) {
+    TempDir dir(root(), tidy());
+    const std::string target = dir.file("big.zwp");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      FileWriter w(target, IfExists::Keep);
+      if (trial % 2 == 1) noteRenamesFail(w.device());
+      put(w, content);
+      w.commit();
+      ::pause();
+      ::_exit(0);
+    }
+    ::usleep(static_cast<useconds_t>(5000 * trial));
+    ::kill(child, trial % 4 < 2 ? SIGTERM : SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const std::vector<std::string> entries = dir.entries();
+    if (entries.empty()) continue;
+    EXPECT_EQ(entries, std::vector<std::string>{"big.zwp"}) << "trial " << trial;
+    EXPECT_TRUE(readBytes(target) == content) << "trial " << trial << ": part of the file has its name";
   }
 }
 
