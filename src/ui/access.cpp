@@ -14,15 +14,40 @@
 namespace zwp::ui {
 
 namespace {
-// The drive box is named by its label, and its drive is its value; Qt's own
-// combo box would give the drive as its name.
-class DriveBoxInterface final : public QAccessibleWidget {
+// The drive box is named by its label, and its drive is its value and its
+// text, which screen readers read from a combo box that cannot be edited;
+// Qt's own combo box would give the drive as its name and no text at all.
+class DriveBoxInterface final : public QAccessibleWidget, public QAccessibleTextInterface {
  public:
   explicit DriveBoxInterface(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
   QString text(QAccessible::Text t) const override {
-    if (t == QAccessible::Value) return static_cast<QComboBox*>(widget())->currentText();
+    if (t == QAccessible::Value) return drive();
     return QAccessibleWidget::text(t);
   }
+  // The text: the drive, read only, without a caret or a selection.
+  QString text(int start, int end) const override { return drive().mid(start, end - start); }
+  int characterCount() const override { return static_cast<int>(drive().size()); }
+  int cursorPosition() const override { return 0; }
+  void setCursorPosition(int) override {}
+  void selection(int, int* start, int* end) const override { *start = *end = 0; }
+  int selectionCount() const override { return 0; }
+  void addSelection(int, int) override {}
+  void removeSelection(int) override {}
+  void setSelection(int, int, int) override {}
+  QRect characterRect(int) const override { return {}; }
+  int offsetAtPoint(const QPoint&) const override { return -1; }
+  void scrollToSubstring(int, int) override {}
+  QString attributes(int offset, int* start, int* end) const override {
+    *start = *end = offset;
+    return {};
+  }
+
+ private:
+  QString drive() const { return static_cast<QComboBox*>(widget())->currentText(); }
 };
 
 // A container whose children are read as they stand on screen, top to bottom

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStyle>
@@ -41,6 +40,11 @@ void DirListBox::setPath(const QString& path) {
   path_ = clean;
   refresh();
   emit changed();
+}
+
+void DirListBox::reload() {
+  requireListable(path_);
+  refresh();
 }
 
 void DirListBox::refresh() {
@@ -83,9 +87,8 @@ void DirListBox::enter(QListWidgetItem* item) {
   if (!item) return;
   try {
     setPath(item->data(kPathRole).toString());
-  } catch (const Error&) {
-    // A directory that cannot be opened is simply not entered.
-    QApplication::beep();
+  } catch (const Error& e) {
+    emit enterFailed(QString::fromUtf8(e.what()));
   }
 }
 

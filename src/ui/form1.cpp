@@ -1,5 +1,6 @@
 #include "ui/form1.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -145,6 +146,12 @@ void Form1::buildControls() {
 
   connect(drvlaufwerk, &DriveListBox::changed, this, &Form1::drvlaufwerk_Change);
   connect(Dirverzeichnis, &DirListBox::changed, this, &Form1::Dirverzeichnis_Change);
+  connect(Dirverzeichnis, &DirListBox::enterFailed, this, [this](const QString& reason) {
+    platform_.messageBoxes->show(reason, MessageBoxes::kCritical, text::kErrorTitle);
+    showWhatExists();
+  });
+  watcher_ = new QFileSystemWatcher(this);
+  connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &Form1::showWhatExists);
   connect(btnformat, &QPushButton::clicked, this, &Form1::btnformat_Click);
   connect(Fildatei, &FileListBox::clicked, this, &Form1::Fildatei_Click);
   connect(cmdconvert, &QPushButton::clicked, this, &Form1::cmdconvert_Click);
@@ -190,6 +197,8 @@ void Form1::Form_Load() {
 
 void Form1::Dirverzeichnis_Change() {
   Fildatei->setPath(Dirverzeichnis->path());
+  if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
+  watcher_->addPath(Dirverzeichnis->path());
   lastFolders_[drvlaufwerk->indexFor(Dirverzeichnis->path())] = Dirverzeichnis->path();
 }
 
@@ -233,6 +242,27 @@ void Form1::chooseZorbelDirectory() {
   } catch (const Error& e) {
     reportError(e);
   }
+}
+
+void Form1::showWhatExists() {
+  const QString picked = Fildatei->fileName();
+  for (QString path = Dirverzeichnis->path();;) {
+    try {
+      if (path == Dirverzeichnis->path()) {
+        Dirverzeichnis->reload();
+        Fildatei->setPath(path);
+      } else {
+        Dirverzeichnis->setPath(path);  // its change lists the files and watches the folder
+        drvlaufwerk->setDrive(path);
+      }
+      break;
+    } catch (const Error&) {
+      const QString parent = QFileInfo(path).path();
+      if (parent == path) break;
+      path = parent;
+    }
+  }
+  if (!picked.isEmpty()) Fildatei->selectFile(picked);
 }
 
 void Form1::reportError(const std::exception& error) {

@@ -3,6 +3,7 @@
 // the state a load leaves for a save: the emblem header and the picture size.
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QHash>
 #include <QMainWindow>
 
@@ -104,10 +105,14 @@ class Form1 : public QMainWindow {
   void saveEmblem();
   void saveBitmap();
   void reportError(const std::exception& error);
+  // The lists show what exists: a folder that has gone (a stick pulled out)
+  // gives way to its nearest ancestor that can be listed.
+  void showWhatExists();
 
   Platform platform_;
   // The folder last shown on each drive (by its index in the drive list).
   QHash<int, QString> lastFolders_;
+  QFileSystemWatcher* watcher_ = nullptr;  // the folder the lists show
 
   // State shared between loading and saving.
   zwp::EmblemHeader EmblemHeader;

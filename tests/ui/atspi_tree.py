@@ -1,6 +1,6 @@
 # Reads the window's accessible tree over AT-SPI, as Orca does: every control
-# is heard by name and role, in the order it stands on screen, and the banner
-# not at all.
+# is heard by name and role, in the order it stands on screen, the banner not
+# at all, and the drive box with its drive.
 import sys
 import time
 
@@ -35,6 +35,21 @@ def heard(node):
             yield from heard(child)
 
 
-got = list(heard(window()))
+def find(node, role):
+    for child in filter(None, node):
+        if child.getRole() == role:
+            return child
+        found = find(child, role)
+        if found:
+            return found
+    return None
+
+
+frame = window()
+got = list(heard(frame))
 if got != EXPECTED:
     sys.exit("heard %s,\nexpected %s" % (got, EXPECTED))
+# The drive box says which drive is chosen, as its text (Orca reads that of a combo box).
+drive = find(frame, pyatspi.ROLE_COMBO_BOX).queryText()
+if not drive.getText(0, -1).startswith("/"):
+    sys.exit("the drive box says %r, not its drive" % drive.getText(0, -1))

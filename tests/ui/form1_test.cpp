@@ -15,6 +15,7 @@
 #include "ui/file_list.h"
 #include "ui/preview_surface.h"
 #include "ui/qt_platform.h"
+#include "ui/texts.h"
 
 namespace zwp {
 namespace {
@@ -167,6 +168,35 @@ TEST(Form1Drives, ReadableDriveOpensAtItsRootAndSameDriveChangesNothing) {
   EXPECT_EQ(h.form->Dirverzeichnis->path(), root);
   EXPECT_EQ(h.form->Fildatei->path(), root);
   EXPECT_EQ(changes, 1);
+}
+
+// A folder that cannot be entered says why; a folder that goes away under
+// the lists (a stick pulled out) gives way to the nearest one that exists.
+TEST(Form1Browsing, FailuresAreSaidAndTheListsShowWhatExists) {
+  Harness h;
+  std::filesystem::create_directories(h.file("gone"));
+  std::filesystem::create_directories(h.file("stick/pictures"));
+  touch(h.file("stick/pictures/a.bmp"));
+  h.form->Dirverzeichnis->reload();
+  const QString gone = h.qfile("gone");
+  std::filesystem::remove(h.file("gone"));
+  for (int i = 0; i < h.form->Dirverzeichnis->count(); ++i) {
+    if (h.form->Dirverzeichnis->item(i)->text().trimmed() == "gone") {
+      emit h.form->Dirverzeichnis->itemActivated(h.form->Dirverzeichnis->item(i));
+      break;
+    }
+  }
+  ASSERT_EQ(h.boxes->boxes.size(), 1u);
+  EXPECT_TRUE(h.boxes->boxes[0].text.contains(gone)) << h.boxes->boxes[0].text.toStdString();
+  EXPECT_EQ(h.boxes->boxes[0].title, ui::text::kErrorTitle);
+  EXPECT_EQ(h.form->Dirverzeichnis->findItems("gone", Qt::MatchEndsWith).size(), 0) << "listed again";
+
+  h.form->Dirverzeichnis->setPath(h.qfile("stick/pictures"));
+  EXPECT_EQ(listed(h.form->Fildatei), QStringList{"a.bmp"});
+  std::filesystem::remove_all(h.file("stick"));
+  EXPECT_TRUE(test::waitUntil([&] { return h.form->Dirverzeichnis->path() == h.programDir(); }, 5000));
+  EXPECT_EQ(h.form->Fildatei->path(), h.programDir());
+  EXPECT_EQ(h.boxes->boxes.size(), 1u) << "a folder gone by itself needs no message";
 }
 
 TEST(DriveList, PathsBelongToTheDriveWithTheLongestRoot) {
