@@ -7,6 +7,7 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
+#include <QPointer>
 
 #include "ui/drive_list.h"
 #include "ui/preview_surface.h"
@@ -91,6 +92,48 @@ QAccessibleInterface* windowInterface(const QString& key, QObject* object) {
   return nullptr;
 }
 }  // namespace
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+namespace {
+// Holds the focused control's own description while a message stands in it.
+class StandIn final : public QObject {
+ public:
+  static StandIn& instance() {
+    static StandIn* standIn = new StandIn(qApp);
+    return *standIn;
+  }
+  void say(QWidget* control, const QString& message) {
+    if (control != control_) {
+      giveBack();
+      control_ = control;
+      own_ = control->accessibleDescription();
+    }
+    control->setAccessibleDescription(message);
+  }
+
+ private:
+  explicit StandIn(QObject* parent) : QObject(parent) {
+    connect(qApp, &QApplication::focusChanged, this, [this] { giveBack(); });
+  }
+  void giveBack() {
+    if (control_) control_->setAccessibleDescription(own_);
+    control_ = nullptr;
+  }
+  QPointer<QWidget> control_;
+  QString own_;
+};
+}  // namespace
+#endif
+
+void announce(QWidget* from, const QString& message) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+  QAccessibleAnnouncementEvent event(from, message);
+  QAccessible::updateAccessibility(&event);
+#else
+  QWidget* focus = QApplication::focusWidget();
+  StandIn::instance().say(focus ? focus : from, message);
+#endif
+}
 
 void installAccessibility() {
   static const bool installed = (QAccessible::installFactory(windowInterface), true);

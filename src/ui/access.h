@@ -18,6 +18,13 @@ void installAccessibility();
 inline constexpr char kReadInVisualOrder[] = "zwpReadInVisualOrder";
 inline constexpr char kDecorative[] = "zwpDecorative";
 
+// Says a message to screen readers when something a sighted user sees
+// changes without the focus moving (a loaded picture's size, the new
+// direction): as an announcement where Qt has them (6.8 on), else as the
+// description of the control with the focus, which screen readers speak when
+// it changes; that control's own description returns once the focus moves on.
+void announce(QWidget* from, const QString& message);
+
 // WCAG's contrast ratio of two colours, 1 to 21.
 double contrastOf(const QColor& a, const QColor& b);
 

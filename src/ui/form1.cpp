@@ -227,6 +227,7 @@ void Form1::btnformat_Click() {
     btnformat->setText(text::kToEmblem);
     Fildatei->setPattern(text::kBitmapPattern);
   }
+  announce(btnformat, btnformat->text());
 }
 
 void Form1::chooseZorbelDirectory() {

@@ -10,6 +10,7 @@
 #include "convert/encode.h"
 #include "convert/pipeline.h"
 #include "core/error.h"
+#include "ui/access.h"
 #include "ui/file_list.h"
 #include "ui/form1.h"
 #include "ui/handler_support.h"
@@ -82,6 +83,7 @@ void Form1::showSize(int32_t width, int32_t height) {
   lblbreite->setText(text::kWidthLoaded + QString::number(width));
   lblhöhe->setText(text::kHeightLoaded + QString::number(height));
   picbmp->setAccessibleName(text::kPreviewSized.arg(width).arg(height));
+  announce(picbmp, text::kLoadedSize.arg(width).arg(height));
   ImgWidth = width;
   ImgHeight = height;
 }

@@ -37,6 +37,7 @@ inline const QString kFilesName = QStringLiteral("Dateien");
 inline const QString kDriveName = QStringLiteral("Laufwerk");
 inline const QString kPreviewName = QStringLiteral("Vorschau");
 inline const QString kPreviewSized = QStringLiteral("Vorschau, %1 × %2 Pixel");
+inline const QString kLoadedSize = QStringLiteral("%1 × %2 Pixel");
 inline const QString kFolderLevel = QStringLiteral("Ebene %1");
 inline const QString kDirectionHelp =
     QStringLiteral("Schaltet die Richtung um: Bitmaps zu Wappen (BMP -> ZWP) oder Wappen zu Bitmaps (ZWP -> BMP)");

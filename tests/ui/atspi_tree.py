@@ -1,24 +1,50 @@
-# Reads the window's accessible tree over AT-SPI, as Orca does: every control
-# is heard by name and role, in the order it stands on screen, the banner not
-# at all, and the drive box with its drive.
+# Starts the window and reads it over AT-SPI, as Orca does: every control is
+# heard by name and role, in the order it stands on screen, the banner not at
+# all, the drive box with its drive; a loaded picture's size and the new
+# direction after a press are told without the focus moving.
+# Usage: atspi_tree.py PROGRAM PICTURE (a 64 x 48 bitmap)
+import subprocess
 import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 EXPECTED = [("push button", "BMP -> ZWP"), ("label", "Laufwerk:"), ("combo box", "Laufwerk"),
             ("list", "Verzeichnisse"), ("list", "Dateien"), ("label", "breite:64"), ("label", "Höhe:48"),
             ("image", "Vorschau, 64 × 48 Pixel"), ("push button", "Konvert")]
 
+# What is told without the focus moving: announcements, or (before Qt 6.8)
+# descriptions given to the control with the focus.
+told = []
+
+
+def hear(event):
+    if event.type.startswith("object:property-change:accessible-description"):
+        told.append(event.source.description or "")
+    elif isinstance(event.any_data, str):
+        told.append(event.any_data)
+
+
+def pump(seconds, until):
+    """Delivers events until the condition holds; whether it did in time."""
+    context = GLib.MainContext.default()
+    end = time.time() + seconds
+    while time.time() < end:
+        while context.pending():
+            context.iteration(False)
+        if until():
+            return True
+        time.sleep(0.05)
+    return False
+
 
 def window():
-    for _ in range(100):
-        for app in pyatspi.Registry.getDesktop(0):
-            for frame in app or []:
-                if app.name == "ZWP-Konverter" and frame and frame.name == "Form1" and frame.childCount:
-                    return frame
-        time.sleep(0.2)
-    sys.exit("the window never appeared on the accessibility bus")
+    for app in pyatspi.Registry.getDesktop(0):
+        for frame in app or []:
+            if app.name == "ZWP-Konverter" and frame and frame.name == "Form1" and frame.childCount:
+                return frame
+    return None
 
 
 # By role, not by the role's English name, which newer AT-SPI spells differently ("button").
@@ -35,21 +61,37 @@ def heard(node):
             yield from heard(child)
 
 
-def find(node, role):
+def find(node, role, name=None):
     for child in filter(None, node):
-        if child.getRole() == role:
+        if child.getRole() == role and name in (None, child.name):
             return child
-        found = find(child, role)
+        found = find(child, role, name)
         if found:
             return found
     return None
 
 
-frame = window()
-got = list(heard(frame))
-if got != EXPECTED:
-    sys.exit("heard %s,\nexpected %s" % (got, EXPECTED))
-# The drive box says which drive is chosen, as its text (Orca reads that of a combo box).
-drive = find(frame, pyatspi.ROLE_COMBO_BOX).queryText()
-if not drive.getText(0, -1).startswith("/"):
-    sys.exit("the drive box says %r, not its drive" % drive.getText(0, -1))
+pyatspi.Registry.registerEventListener(hear, "object:property-change:accessible-description", "object:announcement")
+program = subprocess.Popen(sys.argv[1:])
+try:
+    if not pump(20, window):
+        sys.exit("the window never appeared on the accessibility bus")
+    frame = window()
+    got = list(heard(frame))
+    if got != EXPECTED:
+        sys.exit("heard %s,\nexpected %s" % (got, EXPECTED))
+    # The drive box says which drive is chosen, as its text (Orca reads that of a combo box).
+    drive = find(frame, pyatspi.ROLE_COMBO_BOX).queryText().getText(0, -1)
+    if not drive.startswith("/"):
+        sys.exit("the drive box says %r, not its drive" % drive)
+    # A click on the picture in the file list loads it again: its size is told.
+    item = find(frame, pyatspi.ROLE_LIST_ITEM, "b.bmp").queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    pyatspi.Registry.generateMouseEvent(item.x + item.width // 2, item.y + item.height // 2, pyatspi.MOUSE_B1C)
+    if not pump(10, lambda: "64 × 48 Pixel" in told):
+        sys.exit("the loaded picture's size was not told: %s" % told)
+    find(frame, pyatspi.ROLE_PUSH_BUTTON, "BMP -> ZWP").queryAction().doAction(0)
+    if not pump(10, lambda: "ZWP -> BMP" in told):
+        sys.exit("pressing the direction button was not told: %s" % told)
+finally:
+    program.terminate()
+    program.wait()
