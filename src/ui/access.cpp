@@ -163,6 +163,21 @@ void keepApartFrom(QWidget* control, const QColor& panel) {
   control->setPalette(pal);
 }
 
+void keepSelectionLegible(QWidget* list) {
+  QPalette pal = list->palette();
+  for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+    QColor ground = pal.color(group, QPalette::Highlight);
+    const bool white = contrastOf(ground, Qt::white) >= contrastOf(ground, Qt::black);
+    const QColor text = white ? Qt::white : Qt::black;
+    for (int step = 0; step < 40 && contrastOf(ground, text) < 4.5; ++step) {
+      ground = white ? ground.darker(110) : ground.lighter(110);
+    }
+    pal.setColor(group, QPalette::Highlight, ground);
+    pal.setColor(group, QPalette::HighlightedText, text);
+  }
+  list->setPalette(pal);
+}
+
 FocusRing::FocusRing(QWidget* window) : QFocusFrame(window), window_(window) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { follow(now); });

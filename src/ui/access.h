@@ -33,6 +33,12 @@ double contrastOf(const QColor& a, const QColor& b);
 // the panel, so that its edges do not vanish.
 void keepApartFrom(QWidget* control, const QColor& panel);
 
+// Gives a list's selected row at least 4.5:1 between its text and its ground,
+// active or not: the text black or white, whichever stands out more, and the
+// ground darkened or lightened until it is legible (Fusion's blue behind
+// white text reaches only 3.6:1).
+void keepSelectionLegible(QWidget* list);
+
 // A 2-pixel ring around the control that has the keyboard focus, drawn
 // outside it in white over the dark panels, or in black where the control
 // lies on something light (property "zwpFocusOnLight" set on the control).

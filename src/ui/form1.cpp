@@ -85,6 +85,7 @@ void Form1::describeControls() {
   for (QWidget* list : {static_cast<QWidget*>(drvlaufwerk), static_cast<QWidget*>(Dirverzeichnis),
                         static_cast<QWidget*>(Fildatei)}) {
     keepApartFrom(list, frame1->palette().color(QPalette::Window));
+    keepSelectionLegible(list);
   }
 }
 

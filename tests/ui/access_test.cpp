@@ -91,6 +91,33 @@ TEST(ScreenReader, EveryControlHasANameAndARole) {
   EXPECT_EQ(folder->data(Qt::AccessibleDescriptionRole).toString(), "Ebene 2");
 }
 
+// In the default, a dark and a high-contrast palette, a list's selected row
+// keeps 4.5:1 between its text and its ground, with the focus or without.
+TEST(Contrast, SelectedRowsAreLegibleInEveryPalette) {
+  const QPalette before = QApplication::palette();
+  struct Colours {
+    QColor highlight, highlightedText;
+  };
+  for (const Colours c : {Colours{before.color(QPalette::Highlight), before.color(QPalette::HighlightedText)},
+                          Colours{QColor(42, 130, 218), Qt::white}, Colours{QColor(255, 255, 0), Qt::black},
+                          Colours{QColor(140, 140, 140), Qt::white}}) {
+    QPalette palette = before;
+    palette.setColor(QPalette::Highlight, c.highlight);
+    palette.setColor(QPalette::HighlightedText, c.highlightedText);
+    QApplication::setPalette(palette);
+    Harness h;
+    for (const QWidget* list : {static_cast<QWidget*>(h.form->Dirverzeichnis), static_cast<QWidget*>(h.form->Fildatei)}) {
+      for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        EXPECT_GE(ui::contrastOf(list->palette().color(group, QPalette::Highlight),
+                                 list->palette().color(group, QPalette::HighlightedText)),
+                  4.5)
+            << c.highlight.name().toStdString();
+      }
+    }
+  }
+  QApplication::setPalette(before);
+}
+
 // Under a dark theme the lists keep at least 3:1 to the dark grey panels.
 TEST(DarkTheme, ListsStayApartFromThePanels) {
   const QPalette before = QApplication::palette();
