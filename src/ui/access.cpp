@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QPointer>
 
@@ -96,6 +97,8 @@ QAccessibleInterface* windowInterface(const QString& key, QObject* object) {
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
 namespace {
 // Holds the focused control's own description while a message stands in it.
+// In a list the focus is on its current row, so the message stands in that
+// row's description.
 class StandIn final : public QObject {
  public:
   static StandIn& instance() {
@@ -103,11 +106,23 @@ class StandIn final : public QObject {
     return *standIn;
   }
   void say(QWidget* control, const QString& message) {
-    if (control != control_) {
-      giveBack();
-      control_ = control;
-      own_ = control->accessibleDescription();
+    giveBack();
+    auto* view = qobject_cast<QAbstractItemView*>(control);
+    if (view && view->currentIndex().isValid()) {
+      view_ = view;
+      row_ = view->currentIndex();
+      own_ = row_.data(Qt::AccessibleDescriptionRole).toString();
+      view->model()->setData(row_, message, Qt::AccessibleDescriptionRole);
+      QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view);
+      QAccessibleTableInterface* table = list ? list->tableInterface() : nullptr;
+      if (QAccessibleInterface* cell = table ? table->cellAt(row_.row(), row_.column()) : nullptr) {
+        QAccessibleEvent event(cell, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&event);
+      }
+      return;
     }
+    control_ = control;
+    own_ = control->accessibleDescription();
     control->setAccessibleDescription(message);
   }
 
@@ -117,9 +132,14 @@ class StandIn final : public QObject {
   }
   void giveBack() {
     if (control_) control_->setAccessibleDescription(own_);
+    if (view_ && row_.isValid()) view_->model()->setData(row_, own_, Qt::AccessibleDescriptionRole);
     control_ = nullptr;
+    view_ = nullptr;
+    row_ = QPersistentModelIndex();
   }
   QPointer<QWidget> control_;
+  QPointer<QAbstractItemView> view_;
+  QPersistentModelIndex row_;
   QString own_;
 };
 }  // namespace
