@@ -1,6 +1,7 @@
 #include "ui/drive_list.h"
 
 #include <QDir>
+#include <QSignalBlocker>
 
 namespace zwp::ui {
 
@@ -18,14 +19,26 @@ bool liesUnder(const QString& path, const QString& root) {
 }
 }  // namespace
 
-DriveListBox::DriveListBox(QList<Drive> drives, QWidget* parent) : QComboBox(parent), drives_(std::move(drives)) {
+DriveListBox::DriveListBox(QList<Drive> drives, QWidget* parent) : QComboBox(parent) {
+  setDrives(std::move(drives), QDir::currentPath());
+  connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::changed);
+}
+
+void DriveListBox::setDrives(QList<Drive> drives, const QString& path) {
+  const QSignalBlocker quiet(this);
+  clear();
+  drives_ = std::move(drives);
   for (const Drive& d : drives_) {
     addItem(d.label.isEmpty() ? QDir::toNativeSeparators(d.root)
                               : QStringLiteral("%1 [%2]").arg(QDir::toNativeSeparators(d.root), d.label));
   }
-  const int current = driveIndexFor(drives_, QDir::currentPath());
+  const int current = driveIndexFor(drives_, path);
   setCurrentIndex(current >= 0 ? current : 0);
-  connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::changed);
+}
+
+QString DriveListBox::rootFor(const QString& path) const {
+  const int i = driveIndexFor(drives_, path);
+  return i >= 0 ? drives_[i].root : QString();
 }
 
 QString DriveListBox::drive() const {

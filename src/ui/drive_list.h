@@ -16,8 +16,14 @@ class DriveListBox : public QComboBox {
   // Starts on the drive that holds the process's working directory.
   DriveListBox(QList<Drive> drives, QWidget* parent = nullptr);
 
+  // Lists these drives instead, on the one that holds path, without running
+  // changed(): the drives came or went, the folder shown is the same.
+  void setDrives(QList<Drive> drives, const QString& path);
+
   // The root of the selected drive.
   QString drive() const;
+  // The root of the listed drive that holds path, or an empty text.
+  QString rootFor(const QString& path) const;
   // Selects the drive holding path (a drive root or any path on it). A path
   // on no known drive changes nothing.
   void setDrive(const QString& path);

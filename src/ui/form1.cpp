@@ -1,11 +1,13 @@
 #include "ui/form1.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSocketNotifier>
 
 #include "core/error.h"
 #include "core/version.h"
@@ -152,6 +154,7 @@ void Form1::buildControls() {
     showWhatExists();
   });
   watcher_ = new QFileSystemWatcher(this);
+  watchDrives();
   connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &Form1::showWhatExists);
   connect(btnformat, &QPushButton::clicked, this, &Form1::btnformat_Click);
   connect(Fildatei, &FileListBox::clicked, this, &Form1::Fildatei_Click);
@@ -200,7 +203,7 @@ void Form1::Dirverzeichnis_Change() {
   Fildatei->setPath(Dirverzeichnis->path());
   if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
   watcher_->addPath(Dirverzeichnis->path());
-  lastFolders_[drvlaufwerk->indexFor(Dirverzeichnis->path())] = Dirverzeichnis->path();
+  lastFolders_[drvlaufwerk->rootFor(Dirverzeichnis->path())] = Dirverzeichnis->path();
 }
 
 void Form1::drvlaufwerk_Change() {
@@ -208,7 +211,7 @@ void Form1::drvlaufwerk_Change() {
   // last shown on it (as each drive keeps its current folder), or at its root.
   const QString root = drvlaufwerk->drive();
   const bool shown = drvlaufwerk->indexFor(Dirverzeichnis->path()) == drvlaufwerk->currentIndex();
-  const QString last = lastFolders_.value(drvlaufwerk->currentIndex());
+  const QString last = lastFolders_.value(root);
   const QString target = shown ? Dirverzeichnis->path() : kindOf(last) == EntryKind::Folder ? last : root;
   try {
     Dirverzeichnis->setPath(target);
@@ -265,6 +268,26 @@ void Form1::showWhatExists() {
     }
   }
   if (!picked.isEmpty()) Fildatei->selectFile(picked);
+}
+
+// The kernel marks its list of mounts as changed when a file system comes or
+// goes; the list is read again each time to see the next change.
+void Form1::watchDrives() {
+  auto* mounts = new QFile(QStringLiteral("/proc/self/mounts"), this);
+  if (!mounts->open(QIODevice::ReadOnly)) return;
+  mounts->readAll();
+  auto* notifier = new QSocketNotifier(mounts->handle(), QSocketNotifier::Exception, this);
+  connect(notifier, &QSocketNotifier::activated, this, [this, mounts] {
+    mounts->seek(0);
+    mounts->readAll();
+    refreshDrives();
+  });
+}
+
+void Form1::refreshDrives() {
+  drvlaufwerk->setDrives(platform_.drives->drives(), Dirverzeichnis->path());
+  showWhatExists();
+  drvlaufwerk->setDrive(Dirverzeichnis->path());
 }
 
 void Form1::reportError(const std::exception& error) {

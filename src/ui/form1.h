@@ -108,10 +108,13 @@ class Form1 : public QMainWindow {
   // The lists show what exists: a folder that has gone (a stick pulled out)
   // gives way to its nearest ancestor that can be listed.
   void showWhatExists();
+  // Lists the machine's drives again when they come or go.
+  void watchDrives();
+  void refreshDrives();
 
   Platform platform_;
   // The folder last shown on each drive (by its index in the drive list).
-  QHash<int, QString> lastFolders_;
+  QHash<QString, QString> lastFolders_;  // by drive root
   QFileSystemWatcher* watcher_ = nullptr;  // the folder the lists show
 
   // State shared between loading and saving.

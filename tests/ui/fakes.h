@@ -19,6 +19,7 @@ class FakeDrives final : public ui::DriveProvider {
  public:
   explicit FakeDrives(QList<ui::Drive> list) : list_(std::move(list)) {}
   QList<ui::Drive> drives() const override { return list_; }
+  void set(QList<ui::Drive> list) { list_ = std::move(list); }
 
  private:
   QList<ui::Drive> list_;

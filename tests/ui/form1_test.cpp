@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <filesystem>
 
 #include "fakes.h"
+#include "support/scratch_mount.h"
 #include "ui/dir_list.h"
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
@@ -197,6 +199,23 @@ TEST(Form1Browsing, FailuresAreSaidAndTheListsShowWhatExists) {
   EXPECT_TRUE(test::waitUntil([&] { return h.form->Dirverzeichnis->path() == h.programDir(); }, 5000));
   EXPECT_EQ(h.form->Fildatei->path(), h.programDir());
   EXPECT_EQ(h.boxes->boxes.size(), 1u) << "a folder gone by itself needs no message";
+}
+
+// A drive that goes (a stick pulled out) leaves the drive list once the
+// system's mounts change, and the lists move to a folder that exists.
+TEST(Form1Drives, DrivesThatComeAndGoAreListedAgain) {
+  auto usb = std::make_unique<test::TempDir>();
+  const QString root = QString::fromStdString(usb->path().string());
+  Harness h(QList<ui::Drive>{{root, "USB"}});
+  h.form->drvlaufwerk->setCurrentIndex(1);
+  ASSERT_EQ(h.form->Dirverzeichnis->path(), root);
+  h.drives->set({{"/", ""}});
+  usb.reset();
+  test::ScratchMount change(h.file("mounted"), 0, "size=64k");
+  if (!change.mounted()) GTEST_SKIP() << "changing the mounts needs root";
+  EXPECT_TRUE(test::waitUntil([&] { return h.form->drvlaufwerk->count() == 1; }, 5000));
+  EXPECT_TRUE(QFileInfo(h.form->Dirverzeichnis->path()).isDir());
+  EXPECT_EQ(h.form->drvlaufwerk->drive(), "/");
 }
 
 TEST(DriveList, PathsBelongToTheDriveWithTheLongestRoot) {
