@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QListWidget>
 #include <QPointer>
 
 #include "ui/drive_list.h"
@@ -196,6 +197,30 @@ void keepSelectionLegible(QWidget* list) {
     pal.setColor(group, QPalette::HighlightedText, text);
   }
   list->setPalette(pal);
+}
+
+namespace {
+class CurrentRowFollowsFocus final : public QObject {
+ public:
+  explicit CurrentRowFollowsFocus(QListWidget* list) : QObject(list) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* list = static_cast<QListWidget*>(watched);
+    QItemSelectionModel* rows = list->selectionModel();
+    if (event->type() == QEvent::FocusOut) rows->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    if (event->type() == QEvent::FocusIn && !rows->currentIndex().isValid() && rows->hasSelection()) {
+      rows->setCurrentIndex(rows->selectedIndexes().first(), QItemSelectionModel::NoUpdate);
+    }
+    return false;
+  }
+};
+}  // namespace
+
+void currentRowOnlyWithFocus(QListWidget* list) { list->installEventFilter(new CurrentRowFollowsFocus(list)); }
+
+void chooseRow(QListWidget* list, int row) {
+  if (list->hasFocus()) return list->setCurrentRow(row);
+  list->clearSelection();
+  if (QListWidgetItem* item = list->item(row)) item->setSelected(true);
 }
 
 FocusRing::FocusRing(QWidget* window) : QFocusFrame(window), window_(window) {

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QFocusFrame>
 
+class QListWidget;
 class QWidget;
 
 namespace zwp::ui {
@@ -38,6 +39,15 @@ void keepApartFrom(QWidget* control, const QColor& panel);
 // ground darkened or lightened until it is legible (Fusion's blue behind
 // white text reaches only 3.6:1).
 void keepSelectionLegible(QWidget* list);
+
+// Qt tells screen readers that a list's current row has the focus whether the
+// list has it or not, so that a row in every list seemed focused at once.
+// Here a list without the focus keeps its selected row but has no current
+// one, and its selected row becomes current again when the focus returns.
+void currentRowOnlyWithFocus(QListWidget* list);
+// Marks a row as the list's chosen one: selected, and current while the list
+// has the focus.
+void chooseRow(QListWidget* list, int row);
 
 // A 2-pixel ring around the control that has the keyboard focus, drawn
 // outside it in white over the dark panels, or in black where the control

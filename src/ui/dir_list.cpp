@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "core/error.h"
+#include "ui/access.h"
 #include "ui/file_names.h"
 #include "ui/texts.h"
 
@@ -30,6 +31,7 @@ void requireListable(const QString& path) {
 }  // namespace
 
 DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
+  currentRowOnlyWithFocus(this);
   connect(this, &QListWidget::itemActivated, this, &DirListBox::enter);
 }
 
@@ -66,7 +68,7 @@ void DirListBox::refresh() {
     addFolder(open, depth == 0 ? QDir::toNativeSeparators(p) : QFileInfo(p).fileName(), depth, p);
     ++depth;
   }
-  setCurrentRow(count() - 1);
+  chooseRow(this, count() - 1);
 
   QStringList subdirs = listFolder(path_, EntryKind::Folder);
   sortAsShown(subdirs);

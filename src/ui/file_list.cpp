@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QRegularExpression>
 
+#include "ui/access.h"
 #include "ui/file_names.h"
 
 namespace zwp::ui {
@@ -13,6 +14,7 @@ constexpr int kNameRole = Qt::UserRole;
 }  // namespace
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
+  currentRowOnlyWithFocus(this);
   connect(this, &QListWidget::itemClicked, this, &FileListBox::clicked);
 }
 
@@ -27,14 +29,14 @@ void FileListBox::setPattern(const QString& pattern) {
 }
 
 QString FileListBox::fileName() const {
-  const QListWidgetItem* item = currentItem();
-  return item && item->isSelected() ? item->data(kNameRole).toString() : QString();
+  const QList<QListWidgetItem*> chosen = selectedItems();
+  return chosen.isEmpty() ? QString() : chosen.first()->data(kNameRole).toString();
 }
 
 bool FileListBox::selectFile(const QString& name) {
   for (int i = 0; i < count(); ++i) {
     if (item(i)->data(kNameRole).toString() == name) {
-      setCurrentRow(i);
+      chooseRow(this, i);
       return true;
     }
   }

@@ -61,6 +61,12 @@ def heard(node):
             yield from heard(child)
 
 
+def all_of(node):
+    for child in filter(None, node):
+        yield child
+        yield from all_of(child)
+
+
 def find(node, role, name=None):
     for child in filter(None, node):
         if child.getRole() == role and name in (None, child.name):
@@ -89,6 +95,10 @@ try:
     pyatspi.Registry.generateMouseEvent(item.x + item.width // 2, item.y + item.height // 2, pyatspi.MOUSE_B1C)
     if not pump(10, lambda: "64 × 48 Pixel" in told):
         sys.exit("the loaded picture's size was not told: %s" % told)
+    # Only the list with the focus has a row that says it is focused.
+    rows = [n for n in all_of(frame) if n.getRole() == pyatspi.ROLE_LIST_ITEM and n.getState().contains(pyatspi.STATE_FOCUSED)]
+    if [row.name for row in rows] != ["b.bmp"]:
+        sys.exit("focused rows: %s" % [row.name for row in rows])
     find(frame, pyatspi.ROLE_PUSH_BUTTON, "BMP -> ZWP").queryAction().doAction(0)
     if not pump(10, lambda: "ZWP -> BMP" in told):
         sys.exit("pressing the direction button was not told: %s" % told)
