@@ -41,18 +41,19 @@ QImage shieldImage() {
   return image;
 }
 
-QImage bannerImage() {
-  QImage image(400, 100, QImage::Format_RGB32);
+QImage bannerImage(qreal zoom) {
+  QImage image(qRound(400 * zoom), qRound(100 * zoom), QImage::Format_RGB32);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(zoom, zoom);
 
   QLinearGradient ground(0, 0, 0, 100);
   ground.setColorAt(0, QColor(186, 222, 250));
   ground.setColorAt(1, QColor(120, 180, 235));
-  p.fillRect(image.rect(), ground);
+  p.fillRect(QRect(0, 0, 400, 100), ground);
   drawShield(p);
 
-  // Sizes in pixels: the banner is a 400 x 100 picture, whatever the desktop's font size or dpi.
+  // Sizes in pixels of the 400 x 100 picture, whatever the desktop's font size or dpi.
   QFont title(QStringLiteral("Sans Serif"));
   title.setPixelSize(32);
   title.setBold(true);

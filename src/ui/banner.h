@@ -6,7 +6,8 @@
 
 namespace zwp::ui {
 
-QImage bannerImage();
+// Drawn at zoom times its size, as sharp as at its own.
+QImage bannerImage(qreal zoom = 1);
 // The shield alone on a transparent ground, 64 x 64: the window's icon.
 QImage shieldImage();
 

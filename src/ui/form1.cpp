@@ -1,6 +1,9 @@
 #include "ui/form1.h"
 
+#include <QApplication>
+#include <cmath>
 #include <QFile>
+#include <QFontInfo>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
@@ -65,6 +68,7 @@ Form1::Form1(Platform platform, QWidget* parent) : QMainWindow(parent), platform
   platform_.messageBoxes->parentWindow = this;
   setAcceptDrops(true);
   installAccessibility();
+  zoom_ = zoomFor(QApplication::font());
   buildControls();
   buildMenus();
   describeControls();
@@ -98,48 +102,50 @@ void Form1::buildControls() {
   client->setObjectName(QStringLiteral("client"));
   // Screen readers read the window as it stands on screen (set before any of it is announced).
   client->setProperty(kReadInVisualOrder, true);
-  client->setFixedSize(kClientWidth, kClientHeight);
+  client->setFixedSize(px(kClientWidth), px(kClientHeight));
   client->setAutoFillBackground(true);
   QPalette black = client->palette();
   black.setColor(QPalette::Window, Qt::black);
   client->setPalette(black);
   // The controls are placed in pixels, so their captions are too: a larger desktop font or dpi
-  // would cut them off ("ZWP -> BMI"). The window as a whole grows with the desktop's scale factor.
+  // would cut them off ("ZWP -> BMI"). The window as a whole grows with the desktop's scale
+  // factor, and with a large desktop font by its zoom.
   QFont captions = client->font();
-  captions.setPixelSize(kCaptionPixels);
+  captions.setPixelSize(px(kCaptionPixels));
   client->setFont(captions);
   setCentralWidget(client);
 
-  btnformat = place(new QPushButton(text::kToEmblem, client), "btnformat", 8, 64, 89, 29);
+  btnformat = place(new QPushButton(text::kToEmblem, client), "btnformat", px(8), px(64), px(89), px(29));
   btnformat->setProperty("Tag", QStringLiteral("0"));
 
-  frame1 = place(panel(client), "frame1", 3, 104, 200, 305);
-  Fildatei = place(new FileListBox(frame1), "Fildatei", 8, 176, 185, 123);
+  frame1 = place(panel(client), "frame1", px(3), px(104), px(200), px(305));
+  Fildatei = place(new FileListBox(frame1), "Fildatei", px(8), px(176), px(185), px(123));
   Fildatei->setPattern(text::kBitmapPattern);
-  Dirverzeichnis = place(new DirListBox(frame1), "Dirverzeichnis", 8, 43, 185, 126);
-  drvlaufwerk = place(new DriveListBox(platform_.drives->drives(), frame1), "drvlaufwerk", 8, 16, 185, 21);
-  Label1 = place(label(text::kDriveLabel, frame1), "Label1", 8, 16, 177, 17);
+  Dirverzeichnis = place(new DirListBox(frame1), "Dirverzeichnis", px(8), px(43), px(185), px(126));
+  drvlaufwerk =
+      place(new DriveListBox(platform_.drives->drives(), frame1), "drvlaufwerk", px(8), px(16), px(185), px(21));
+  Label1 = place(label(text::kDriveLabel, frame1), "Label1", px(8), px(16), px(177), px(17));
   Label1->stackUnder(drvlaufwerk);
 
-  Picture1 = place(new QFrame(client), "Picture1", 0, 0, 404, 104);
+  Picture1 = place(new QFrame(client), "Picture1", px(0), px(0), px(404), px(104));
   Picture1->setProperty(kDecorative, true);  // artwork only: screen readers skip it
   Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   Picture1->setLineWidth(2);
   auto* art = new QLabel(Picture1);
-  art->setPixmap(QPixmap::fromImage(bannerImage()));
-  art->setGeometry(2, 2, 400, 100);
+  art->setPixmap(QPixmap::fromImage(bannerImage(zoom_)));
+  art->setGeometry(px(2), px(2), px(400), px(100));
   btnformat->raise();
 
-  Frame2 = place(panel(client), "Frame2", 201, 104, 200, 305);
-  cmdconvert = place(new QPushButton(text::kConvert, Frame2), "cmdconvert", 16, 264, 169, 25);
-  picbmp = place(new PreviewSurface(Frame2), "picbmp", 40, 40, 115, 113);
+  Frame2 = place(panel(client), "Frame2", px(201), px(104), px(200), px(305));
+  cmdconvert = place(new QPushButton(text::kConvert, Frame2), "cmdconvert", px(16), px(264), px(169), px(25));
+  picbmp = place(new PreviewSurface(Frame2), "picbmp", px(40), px(40), px(115), px(113));
   picbmp->setSurfaceWidth(115);
   picbmp->setSurfaceHeight(113);
   // Buttons stay above pictures, and a large picture stays inside the panel's border.
   picbmp->setClip(Frame2->contentsRect());
   cmdconvert->raise();
-  lblhöhe = place(label(text::kHeightInitial, Frame2), "lblhöhe", 104, 16, 89, 17);
-  lblbreite = place(label(text::kWidthInitial, Frame2), "lblbreite", 8, 16, 89, 17);
+  lblhöhe = place(label(text::kHeightInitial, Frame2), "lblhöhe", px(104), px(16), px(89), px(17));
+  lblbreite = place(label(text::kWidthInitial, Frame2), "lblbreite", px(8), px(16), px(89), px(17));
 
   for (QWidget* w : {static_cast<QWidget*>(Picture1), static_cast<QWidget*>(picbmp)}) w->setFocusPolicy(Qt::NoFocus);
   setTabOrder(btnformat, drvlaufwerk);
@@ -184,6 +190,12 @@ void Form1::buildMenus() {
   });
   // The layout is fixed: the window keeps the size of its client area plus the menu bar.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+double Form1::zoomFor(const QFont& desktop) {
+  // In pixels, so that a larger font dpi counts as a larger font: 16 pixels are 12 points at 96 dpi.
+  const int pixels = QFontInfo(desktop).pixelSize();
+  return std::max(1.0, std::floor(pixels / 16.0 * 4) / 4);
 }
 
 QString Form1::tag() const { return btnformat->property("Tag").toString(); }

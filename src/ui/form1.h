@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QFileSystemWatcher>
+#include <QFont>
 #include <QHash>
 #include <QMainWindow>
 
@@ -85,10 +86,16 @@ class Form1 : public QMainWindow {
 
   // The captions' font size, in pixels: 9 points at 96 dpi.
   static constexpr int kCaptionPixels = 12;
+  // How much the window grows with the desktop's font: not at all up to 16
+  // pixels (12 points at 96 dpi), beyond that with the font, in quarter steps
+  // (1.5 at 20 points).
+  static double zoomFor(const QFont& desktop);
   // The preview's left edge after a load, in pixels from the panel's edge.
   static constexpr int kPreviewLeft = 10;
 
  private:
+  // A length of the layout at the window's zoom.
+  int px(int length) const { return qRound(length * zoom_); }
   void buildControls();
   void buildMenus();
   void describeControls();
@@ -115,6 +122,7 @@ class Form1 : public QMainWindow {
   Platform platform_;
   // The folder last shown on each drive (by its index in the drive list).
   QHash<QString, QString> lastFolders_;  // by drive root
+  double zoom_ = 1;
   QFileSystemWatcher* watcher_ = nullptr;  // the folder the lists show
 
   // State shared between loading and saving.

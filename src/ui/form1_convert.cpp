@@ -93,7 +93,7 @@ void Form1::showPicture(Picture picture) {
   EmblemHeader.Width = ImgWidth;
   EmblemHeader.Height = ImgHeight;
   picbmp->setPicture(std::move(picture));
-  picbmp->setLeft(kPreviewLeft);
+  picbmp->setLeft(px(kPreviewLeft));
 }
 
 void Form1::showEmblem(const QString& path) {
@@ -108,7 +108,7 @@ void Form1::showEmblem(const QString& path) {
 void Form1::showEmblem(Emblem emblem) {
   showSize(emblem.header.Width, emblem.header.Height);
   EmblemHeader = emblem.header;
-  picbmp->setLeft(kPreviewLeft);
+  picbmp->setLeft(px(kPreviewLeft));
   picbmp->hide();
   picbmp->setPicture(std::move(emblem.picture));
   picbmp->show();

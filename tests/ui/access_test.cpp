@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QLayout>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QApplication>
 #include <QFocusEvent>
@@ -156,6 +158,34 @@ TEST(LargeFonts, CaptionsStayWholeAndTheWindowFitsTheScreen) {
     for (const auto& s : screens) {
       EXPECT_LE(window.width() * s.scale, s.screen.width());
       EXPECT_LE(window.height() * s.scale + 60, s.screen.height()) << "title bar and panel included";
+    }
+  }
+  QApplication::setFont(before);
+}
+
+// With a large desktop font the window grows with it, so that every caption
+// and all three menus stay whole; at the usual sizes it keeps its own.
+TEST(LargeFonts, TheWindowGrowsWithTheDesktopFont) {
+  const struct {
+    double points, zoom;
+  } sizes[] = {{9, 1}, {12, 1}, {15, 1.25}, {20, 1.5}, {32, 2.5}};
+  const QFont before = QApplication::font();
+  for (const auto& s : sizes) {
+    QFont font = before;
+    font.setPointSizeF(s.points);
+    EXPECT_EQ(ui::Form1::zoomFor(font), s.zoom) << s.points;
+    if (s.points < 20) continue;
+    QApplication::setFont(font);
+    Harness h;
+    EXPECT_EQ(h.form->centralWidget()->width(), qRound(404 * s.zoom)) << s.points;
+    for (const QPushButton* b : {h.form->btnformat, h.form->cmdconvert}) {
+      EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()), b->contentsRect().width() - 4) << s.points;
+    }
+    QMenuBar* menus = h.form->menuBar();
+    h.form->layout()->activate();
+    for (QAction* menu : menus->actions()) {
+      const QRect place = menus->actionGeometry(menu);
+      EXPECT_TRUE(!place.isEmpty() && place.right() < menus->width()) << menu->text().toStdString() << " at " << s.points;
     }
   }
   QApplication::setFont(before);
