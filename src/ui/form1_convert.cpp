@@ -11,6 +11,7 @@
 #include "convert/pipeline.h"
 #include "core/error.h"
 #include "ui/access.h"
+#include "ui/dir_list.h"
 #include "ui/file_list.h"
 #include "ui/form1.h"
 #include "ui/handler_support.h"
@@ -134,6 +135,7 @@ void Form1::cmdconvert_Click() {
 void Form1::saveEmblem() {
   SaveDialog& dialog = dlgspeichern();
   dialog.InitDir = startDirectory();
+  dialog.ListsFolder = Dirverzeichnis->path();
   dialog.Filter = text::kEmblemFilter;
   dialog.FileName.clear();
   dialog.ShowSave();
@@ -157,6 +159,7 @@ void Form1::saveEmblem() {
 void Form1::saveBitmap() {
   SaveDialog& dialog = dlgspeichern();
   dialog.InitDir = startDirectory();
+  dialog.ListsFolder = Dirverzeichnis->path();
   dialog.Filter = text::kBitmapFilter;
   // A name kept from an emblem save is proposed with the bitmap's extension.
   if (!dialog.FileName.isEmpty()) {

@@ -43,6 +43,9 @@ class SaveDialog {
   QString Filter;  // "description|pattern" pairs separated by "|"
   QString FileName;
   QString DialogTitle;
+  // The folder the window's lists show, offered in the dialog's side bar so
+  // that it is one click away, also when its name is not UTF-8.
+  QString ListsFolder;
 };
 
 // Modal message boxes. Styles: 0 OK only, 16 critical, 64 information. An

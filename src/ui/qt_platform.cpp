@@ -4,11 +4,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QUrl>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStorageInfo>
 
 #include "core/error.h"
+#include "ui/reachable_folder.h"
 #include "ui/texts.h"
 
 namespace zwp::ui {
@@ -39,7 +41,9 @@ class VolumeDrives final : public DriveProvider {
 class QtSaveDialog final : public SaveDialog {
  public:
   void ShowSave() override {
-    QFileDialog dialog(parentWindow, DialogTitle, InitDir);
+    const ReachableFolder folder(InitDir), lists(ListsFolder);
+    QFileDialog dialog(parentWindow, DialogTitle, folder.shown());
+    if (!ListsFolder.isEmpty()) dialog.setSidebarUrls(dialog.sidebarUrls() << QUrl::fromLocalFile(lists.shown()));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!(Flags & kOverwritePrompt)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -50,7 +54,7 @@ class QtSaveDialog final : public SaveDialog {
     if (pattern.startsWith("*.")) dialog.setDefaultSuffix(pattern.mid(2));
     if (!FileName.isEmpty()) dialog.selectFile(FileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) throw Error(err::DialogCancelled);
-    FileName = QDir::toNativeSeparators(dialog.selectedFiles().first());
+    FileName = QDir::toNativeSeparators(lists.real(folder.real(dialog.selectedFiles().first())));
   }
 };
 

@@ -15,8 +15,10 @@
 #include "ui/dir_list.h"
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
+#include "ui/file_names.h"
 #include "ui/preview_surface.h"
 #include "ui/qt_platform.h"
+#include "ui/reachable_folder.h"
 #include "ui/texts.h"
 
 namespace zwp {
@@ -216,6 +218,21 @@ TEST(Form1Drives, DrivesThatComeAndGoAreListedAgain) {
   EXPECT_TRUE(test::waitUntil([&] { return h.form->drvlaufwerk->count() == 1; }, 5000));
   EXPECT_TRUE(QFileInfo(h.form->Dirverzeichnis->path()).isDir());
   EXPECT_EQ(h.form->drvlaufwerk->drive(), "/");
+}
+
+// The save dialog reaches a folder whose name is not UTF-8 through a
+// readable link, and the path chosen there names the folder by its bytes.
+TEST(SaveDialogFilter, FoldersWhoseNamesAreNotUtf8AreReached) {
+  test::TempDir dir;
+  const std::string latin = dir.file("Ordner_M\xfcll");
+  std::filesystem::create_directory(latin);
+  const QString folder = ui::decodeName(QByteArray::fromStdString(latin));
+  const ui::ReachableFolder reached(folder);
+  EXPECT_EQ(ui::shownName(reached.shown()), reached.shown()) << "every byte UTF-8";
+  EXPECT_TRUE(QFileInfo(reached.shown()).isDir());
+  EXPECT_EQ(ui::filePath(reached.real(reached.shown() + "/neu.zwp")), latin + "/neu.zwp");
+  const QString plain = QString::fromStdString(dir.path().string());
+  EXPECT_EQ(ui::ReachableFolder(plain).shown(), plain);
 }
 
 TEST(DriveList, PathsBelongToTheDriveWithTheLongestRoot) {
