@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -223,6 +224,20 @@ void chooseRow(QListWidget* list, int row) {
   if (QListWidgetItem* item = list->item(row)) item->setSelected(true);
 }
 
+QColor ringColourFor(const QColor& around, const QColor& control) {
+  // Ranked by 3:1 from the surroundings first (enough is enough), then by
+  // standing out from the control's own edge, then by the surroundings again.
+  const auto rank = [&](const QColor& c) {
+    const double outside = contrastOf(c, around);
+    return std::tuple(std::min(outside, 3.0), std::min(contrastOf(c, control), 3.0), outside);
+  };
+  QColor best = Qt::white;
+  for (const QColor c : {QColor(Qt::black), QColor(0, 100, 220)}) {
+    if (rank(c) > rank(best)) best = c;
+  }
+  return best;
+}
+
 FocusRing::FocusRing(QWidget* window) : QFocusFrame(window), window_(window) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { follow(now); });
@@ -233,8 +248,11 @@ void FocusRing::follow(QWidget* now) {
     setWidget(nullptr);
     return;
   }
+  // The banner around the direction button is light blue there; the panels are dark grey.
+  const QColor around = now->property("zwpFocusOnLight").toBool() ? QColor(150, 200, 242) : QColor(64, 64, 64);
+  const bool list = qobject_cast<QAbstractItemView*>(now) != nullptr;
   QPalette ring = palette();
-  ring.setColor(QPalette::WindowText, now->property("zwpFocusOnLight").toBool() ? Qt::black : Qt::white);
+  ring.setColor(QPalette::WindowText, ringColourFor(around, now->palette().color(list ? QPalette::Base : QPalette::Button)));
   setPalette(ring);
   setWidget(now);
 }

@@ -49,10 +49,16 @@ void currentRowOnlyWithFocus(QListWidget* list);
 // has the focus.
 void chooseRow(QListWidget* list, int row);
 
+// The focus ring's colour around a control of this colour: of white, black
+// and a middle blue the one at least 3:1 from the surroundings that stands
+// out most from the control's own edge (a black button in a high-contrast
+// palette gets the blue, not a black ring that merges with it).
+QColor ringColourFor(const QColor& around, const QColor& control);
+
 // A 2-pixel ring around the control that has the keyboard focus, drawn
-// outside it in white over the dark panels, or in black where the control
-// lies on something light (property "zwpFocusOnLight" set on the control).
-// Both keep well over 3:1 against what surrounds them.
+// outside it: white over the dark panels, black where the control lies on
+// something light (property "zwpFocusOnLight" set on the control), unless
+// the control's own colour asks for another (see ringColourFor).
 class FocusRing : public QFocusFrame {
   Q_OBJECT
 

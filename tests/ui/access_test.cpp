@@ -120,6 +120,23 @@ TEST(Contrast, SelectedRowsAreLegibleInEveryPalette) {
   QApplication::setPalette(before);
 }
 
+// The focus ring keeps 3:1 from what surrounds the control and stands apart
+// from the control itself: a black button in a high-contrast palette no
+// longer hides a black ring.
+TEST(Contrast, TheFocusRingStandsOutFromTheControlAndItsSurroundings) {
+  const QColor banner(150, 200, 242), panel(64, 64, 64);
+  const struct {
+    QColor around, control, ring;
+  } cases[] = {{banner, QColor(239, 239, 239), Qt::black}, {panel, Qt::white, Qt::white},
+               {panel, QColor(239, 239, 239), Qt::white}, {banner, Qt::black, QColor(0, 100, 220)},
+               {panel, Qt::black, Qt::white}};
+  for (const auto& c : cases) {
+    const QColor ring = ui::ringColourFor(c.around, c.control);
+    EXPECT_EQ(ring, c.ring) << c.control.name().toStdString();
+    EXPECT_GE(ui::contrastOf(ring, c.around), 3.0);
+  }
+}
+
 // Under a dark theme the lists keep at least 3:1 to the dark grey panels.
 TEST(DarkTheme, ListsStayApartFromThePanels) {
   const QPalette before = QApplication::palette();
