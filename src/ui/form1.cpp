@@ -148,6 +148,9 @@ void Form1::buildControls() {
   lblbreite = place(label(text::kWidthInitial, Frame2), "lblbreite", px(8), px(16), px(89), px(17));
 
   for (QWidget* w : {static_cast<QWidget*>(Picture1), static_cast<QWidget*>(picbmp)}) w->setFocusPolicy(Qt::NoFocus);
+  // Enter presses the button with the focus, as Space does (Qt leaves that
+  // to buttons in dialogs).
+  for (QPushButton* b : {btnformat, cmdconvert}) b->setAutoDefault(true);
   setTabOrder(btnformat, drvlaufwerk);
   setTabOrder(drvlaufwerk, Dirverzeichnis);
   setTabOrder(Dirverzeichnis, Fildatei);
