@@ -10,7 +10,6 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QListWidget>
-#include <QPointer>
 
 #include "ui/drive_list.h"
 #include "ui/preview_surface.h"
@@ -18,6 +17,8 @@
 namespace zwp::ui {
 
 namespace {
+constexpr char kNotice[] = "zwpNotice";
+
 // The drive box is named by its label, and its drive is its value and its
 // text, which screen readers read from a combo box that cannot be edited;
 // Qt's own combo box would give the drive as its name and no text at all.
@@ -89,6 +90,9 @@ QAccessibleInterface* windowInterface(const QString& key, QObject* object) {
   if (key == QLatin1String(PreviewSurface::staticMetaObject.className())) {
     return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
   }
+  if (object->objectName() == QLatin1String(kNotice)) {
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Notification);
+  }
   if (key == QLatin1String(DriveListBox::staticMetaObject.className())) {
     return new DriveBoxInterface(static_cast<QComboBox*>(object));
   }
@@ -96,64 +100,33 @@ QAccessibleInterface* windowInterface(const QString& key, QObject* object) {
 }
 }  // namespace
 
-#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
-namespace {
-// Holds the focused control's own description while a message stands in it.
-// In a list the focus is on its current row, so the message stands in that
-// row's description.
-class StandIn final : public QObject {
- public:
-  static StandIn& instance() {
-    static StandIn* standIn = new StandIn(qApp);
-    return *standIn;
-  }
-  void say(QWidget* control, const QString& message) {
-    giveBack();
-    auto* view = qobject_cast<QAbstractItemView*>(control);
-    if (view && view->currentIndex().isValid()) {
-      view_ = view;
-      row_ = view->currentIndex();
-      own_ = row_.data(Qt::AccessibleDescriptionRole).toString();
-      view->model()->setData(row_, message, Qt::AccessibleDescriptionRole);
-      QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view);
-      QAccessibleTableInterface* table = list ? list->tableInterface() : nullptr;
-      if (QAccessibleInterface* cell = table ? table->cellAt(row_.row(), row_.column()) : nullptr) {
-        QAccessibleEvent event(cell, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&event);
-      }
-      return;
-    }
-    control_ = control;
-    own_ = control->accessibleDescription();
-    control->setAccessibleDescription(message);
-  }
-
- private:
-  explicit StandIn(QObject* parent) : QObject(parent) {
-    connect(qApp, &QApplication::focusChanged, this, [this] { giveBack(); });
-  }
-  void giveBack() {
-    if (control_) control_->setAccessibleDescription(own_);
-    if (view_ && row_.isValid()) view_->model()->setData(row_, own_, Qt::AccessibleDescriptionRole);
-    control_ = nullptr;
-    view_ = nullptr;
-    row_ = QPersistentModelIndex();
-  }
-  QPointer<QWidget> control_;
-  QPointer<QAbstractItemView> view_;
-  QPersistentModelIndex row_;
-  QString own_;
-};
-}  // namespace
-#endif
-
 void announce(QWidget* from, const QString& message) {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
   QAccessibleAnnouncementEvent event(from, message);
   QAccessible::updateAccessibility(&event);
 #else
-  QWidget* focus = QApplication::focusWidget();
-  StandIn::instance().say(focus ? focus : from, message);
+  // Before Qt 6.8 the bridge sends name and description changes without the
+  // new text, which Orca cannot speak; a notification that appears is
+  // spoken. It is a pixel of the window that paints nothing, named by the
+  // message and shown anew for each one. It appears once the events already
+  // waiting (the focus of a row just chosen) are told, so that the screen
+  // reader's reading of the focus does not cut it off.
+  QWidget* window = from->window();
+  auto* notice = window->findChild<QWidget*>(QLatin1String(kNotice), Qt::FindDirectChildrenOnly);
+  if (!notice) {
+    notice = new QWidget(window);
+    notice->setObjectName(QLatin1String(kNotice));
+    notice->setAttribute(Qt::WA_TransparentForMouseEvents);
+    notice->setGeometry(0, 0, 1, 1);
+  }
+  notice->hide();
+  QMetaObject::invokeMethod(
+      notice,
+      [notice, message] {
+        notice->setAccessibleName(message);
+        notice->show();
+      },
+      Qt::QueuedConnection);
 #endif
 }
 
@@ -208,10 +181,25 @@ class CurrentRowFollowsFocus final : public QObject {
     auto* list = static_cast<QListWidget*>(watched);
     QItemSelectionModel* rows = list->selectionModel();
     if (event->type() == QEvent::FocusOut) rows->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-    if (event->type() == QEvent::FocusIn && !rows->currentIndex().isValid() && rows->hasSelection()) {
-      rows->setCurrentIndex(rows->selectedIndexes().first(), QItemSelectionModel::NoUpdate);
+    if (event->type() == QEvent::FocusIn) {
+      if (!rows->currentIndex().isValid() && rows->hasSelection()) {
+        rows->setCurrentIndex(rows->selectedIndexes().first(), QItemSelectionModel::NoUpdate);
+      }
+      // Qt tells of the list's own focus after its focus-in handling, which
+      // would leave screen readers on the list ("list with 8 items") rather
+      // than on the row that was just chosen or loaded; the row is told once
+      // more after it.
+      QMetaObject::invokeMethod(list, [list] { tellCurrentRow(list); }, Qt::QueuedConnection);
     }
     return false;
+  }
+
+ private:
+  static void tellCurrentRow(QListWidget* list) {
+    if (!list->hasFocus() || list->currentRow() < 0) return;
+    QAccessibleEvent focus(list, QAccessible::Focus);
+    focus.setChild(list->currentRow());
+    QAccessible::updateAccessibility(&focus);
   }
 };
 }  // namespace

@@ -21,9 +21,8 @@ inline constexpr char kDecorative[] = "zwpDecorative";
 
 // Says a message to screen readers when something a sighted user sees
 // changes without the focus moving (a loaded picture's size, the new
-// direction): as an announcement where Qt has them (6.8 on), else as the
-// description of the control with the focus, which screen readers speak when
-// it changes; that control's own description returns once the focus moves on.
+// direction): as an announcement where Qt has them (6.8 on), else as a
+// notification that appears.
 void announce(QWidget* from, const QString& message);
 
 // WCAG's contrast ratio of two colours, 1 to 21.

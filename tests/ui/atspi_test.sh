@@ -19,8 +19,9 @@ if [ -z "${ZWP_ATSPI_SESSION:-}" ]; then
   exit $status
 fi
 work=$(mktemp -d)
-trap 'kill $bus 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $bus $wm 2>/dev/null; rm -rf "$work"' EXIT
 /usr/bin/python3 -c 'import sys; from PIL import Image; Image.new("RGB", (64, 48), (200, 40, 40)).save(sys.argv[1])' \
   "$work/b.bmp"
 /usr/libexec/at-spi-bus-launcher --launch-immediately & bus=$!
+openbox --config-file /dev/null >/dev/null 2>&1 & wm=$!
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb HOME=$work /usr/bin/python3 "$here/atspi_tree.py" "$program" "$work/b.bmp"

@@ -14,14 +14,20 @@ EXPECTED = [("push button", "BMP -> ZWP"), ("label", "Laufwerk:"), ("combo box",
             ("list", "Verzeichnisse"), ("list", "Dateien"), ("label", "breite:64"), ("label", "Höhe:48"),
             ("image", "Vorschau, 64 × 48 Pixel"), ("push button", "Konvert")]
 
-# What is told without the focus moving: announcements, or (before Qt 6.8)
-# descriptions given to the control with the focus.
+# What is told without the focus moving, as Orca speaks it: announcements,
+# or (before Qt 6.8) notifications that appear.
 told = []
+# What received the focus last, as Orca follows it.
+focused = [None]
 
 
 def hear(event):
-    if event.type.startswith("object:property-change:accessible-description"):
-        told.append(event.source.description or "")
+    if event.type.startswith("object:state-changed:focused"):
+        if event.detail1:
+            focused[0] = event.source.name
+    elif event.type.startswith("object:state-changed:showing"):
+        if event.detail1 and event.source.getRole() == pyatspi.ROLE_NOTIFICATION:
+            told.append(event.source.name)
     elif isinstance(event.any_data, str):
         told.append(event.any_data)
 
@@ -77,7 +83,8 @@ def find(node, role, name=None):
     return None
 
 
-pyatspi.Registry.registerEventListener(hear, "object:property-change:accessible-description", "object:announcement")
+pyatspi.Registry.registerEventListener(hear, "object:state-changed:showing", "object:state-changed:focused",
+                                       "object:announcement")
 program = subprocess.Popen(sys.argv[1:])
 try:
     if not pump(20, window):
@@ -92,9 +99,13 @@ try:
         sys.exit("the drive box says %r, not its drive" % drive)
     # A click on the picture in the file list loads it again: its size is told.
     item = find(frame, pyatspi.ROLE_LIST_ITEM, "b.bmp").queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    del told[:]
     pyatspi.Registry.generateMouseEvent(item.x + item.width // 2, item.y + item.height // 2, pyatspi.MOUSE_B1C)
     if not pump(10, lambda: "64 × 48 Pixel" in told):
         sys.exit("the loaded picture's size was not told: %s" % told)
+    # The row is told after the list it lies in, so that Orca says the file, not just "list".
+    if focused[0] != "b.bmp":
+        sys.exit("the focus was told last on %r, not on the file's row" % focused[0])
     # Only the list with the focus has a row that says it is focused.
     rows = [n for n in all_of(frame) if n.getRole() == pyatspi.ROLE_LIST_ITEM and n.getState().contains(pyatspi.STATE_FOCUSED)]
     if [row.name for row in rows] != ["b.bmp"]:
