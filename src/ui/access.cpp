@@ -19,16 +19,33 @@ namespace zwp::ui {
 namespace {
 constexpr char kNotice[] = "zwpNotice";
 
-// The drive box is named by its label, and its drive is its value and its
-// text, which screen readers read from a combo box that cannot be edited;
-// Qt's own combo box would give the drive as its name and no text at all.
-class DriveBoxInterface final : public QAccessibleWidget, public QAccessibleTextInterface {
+// The drive box is named by its label, and its drive is its value, its text
+// (Orca 43 reads that of a combo box that cannot be edited) and, where Qt
+// can give attributes (6.8 on), its "valuetext" (Orca 48 reads that); Qt's
+// own combo box would give the drive as its name and no text at all.
+class DriveBoxInterface final : public QAccessibleWidget,
+                                public QAccessibleTextInterface
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    ,
+                                public QAccessibleAttributesInterface
+#endif
+{
  public:
   explicit DriveBoxInterface(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
   void* interface_cast(QAccessible::InterfaceType type) override {
     if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    if (type == QAccessible::AttributesInterface) return static_cast<QAccessibleAttributesInterface*>(this);
+#endif
     return QAccessibleWidget::interface_cast(type);
   }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+  QList<QAccessible::Attribute> attributeKeys() const override { return {QAccessible::Attribute::Custom}; }
+  QVariant attributeValue(QAccessible::Attribute key) const override {
+    if (key != QAccessible::Attribute::Custom) return {};
+    return QVariant::fromValue(QHash<QString, QString>{{QStringLiteral("valuetext"), drive()}});
+  }
+#endif
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Value) return drive();
     return QAccessibleWidget::text(t);

@@ -58,12 +58,24 @@ class QtSaveDialog final : public SaveDialog {
   }
 };
 
+// With Qt 6.8 Orca reads a message box's text only from its description;
+// before, it reads the text itself and would say it twice.
+void tellTextAsDescription(QMessageBox& box, const QString& text) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+  box.setAccessibleDescription(text);
+#else
+  (void)box;
+  (void)text;
+#endif
+}
+
 class QtMessageBoxes final : public MessageBoxes {
  public:
   void show(const QString& text, int style, const QString& title) override {
     QMessageBox box(parentWindow);
     box.setWindowTitle(title.isEmpty() ? QCoreApplication::applicationName() : title);
     box.setText(text);
+    tellTextAsDescription(box, text);
     box.setIcon(style == kCritical ? QMessageBox::Critical
                 : style == kInformation ? QMessageBox::Information
                                         : QMessageBox::NoIcon);
@@ -72,6 +84,7 @@ class QtMessageBoxes final : public MessageBoxes {
   }
   bool ask(const QString& text, const QString& title) override {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parentWindow);
+    tellTextAsDescription(box, text);
     return box.exec() == QMessageBox::Yes;
   }
 };

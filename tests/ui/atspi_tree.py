@@ -94,9 +94,15 @@ try:
     if got != EXPECTED:
         sys.exit("heard %s,\nexpected %s" % (got, EXPECTED))
     # The drive box says which drive is chosen, as its text (Orca reads that of a combo box).
-    drive = find(frame, pyatspi.ROLE_COMBO_BOX).queryText().getText(0, -1)
+    box = find(frame, pyatspi.ROLE_COMBO_BOX)
+    drive = box.queryText().getText(0, -1)
     if not drive.startswith("/"):
         sys.exit("the drive box says %r, not its drive" % drive)
+    # Orca 48 reads it from the "valuetext" attribute, which Qt gives from 6.8 on.
+    qt = tuple(int(part) for part in frame.getApplication().get_toolkit_version().split(".")[:2])
+    attributes = dict(a.split(":", 1) for a in box.getAttributes())
+    if qt >= (6, 8) and attributes.get("valuetext") != drive:
+        sys.exit("the drive box's valuetext is %r, not %r" % (attributes.get("valuetext"), drive))
     # A click on the picture in the file list loads it again: its size is told.
     item = find(frame, pyatspi.ROLE_LIST_ITEM, "b.bmp").queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     del told[:]
