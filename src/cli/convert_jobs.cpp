@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -30,14 +32,43 @@ zwp::Target targetOf(Target target) {
   return target == Target::Emblem ? zwp::Target::Emblem : target == Target::Png ? zwp::Target::Png : zwp::Target::Bmp;
 }
 
-Outcome convertOne(const Job& job, const ReadOptions& settings, IfExists ifExists) {
+// The folders the jobs write into, each opened once for all of its files,
+// or the error that opening it gave.
+class Folders {
+ public:
+  explicit Folders(const std::vector<Job>& jobs) {
+    for (const Job& job : jobs) {
+      if (!job.skip.empty()) continue;
+      const std::string dir = folderOf(job.output);
+      if (opened_.count(dir) != 0) continue;
+      int error = 0;
+      auto folder = WriteFolder::open(dir, error);
+      opened_.emplace(dir, std::pair(std::move(folder), error));
+    }
+  }
+  // A writer for the job's output, in its folder.
+  std::unique_ptr<FileWriter> writerFor(const Job& job, IfExists ifExists) const {
+    const auto& [folder, error] = opened_.at(folderOf(job.output));
+    if (!folder) throw fileError(error, job.output, FileAccess::Write);
+    return std::make_unique<FileWriter>(folder, job.output, ifExists);
+  }
+
+ private:
+  static std::string folderOf(const std::string& path) {
+    const std::filesystem::path p(path);
+    return p.has_parent_path() ? p.parent_path().string() : std::string(".");
+  }
+  std::map<std::string, std::pair<std::shared_ptr<const WriteFolder>, int>> opened_;
+};
+
+Outcome convertOne(const Job& job, const ReadOptions& settings, const Folders& folders, IfExists ifExists) {
   Outcome o;
   try {
     ReadOptions options = settings;
     options.target = targetOf(job.target);
-    const Picture picture = readPicture(PictureFile::open(job.input, job.emblemInput), options);
+    const Picture picture = readPicture(PictureFile::open(job.input, job.emblemInput, job.inputKind), options);
     const std::vector<uint8_t> bytes = encodePicture(picture, options.target);
-    o.file = std::make_unique<FileWriter>(job.output, ifExists);
+    o.file = folders.writerFor(job, ifExists);
     o.file->write(bytes.data(), bytes.size());
     o.file->finish();
     // A file that is synced alone gains nothing by waiting for the others.
@@ -51,11 +82,20 @@ Outcome convertOne(const Job& job, const ReadOptions& settings, IfExists ifExist
 }
 
 // Threads that convert jobs in order, at most `window` jobs ahead of the
-// last one released, so that the files waiting for their sync stay few.
+// last one released, so that the files waiting for their sync stay few. The
+// caller is woken once a whole group is converted, and the threads once a
+// group is released, not for every file.
 class Workers {
  public:
-  Workers(const std::vector<Job>& jobs, const ReadOptions& settings, IfExists ifExists, size_t window)
-      : jobs_(jobs), settings_(settings), ifExists_(ifExists), window_(window), outcomes_(jobs.size()), done_(jobs.size(), false) {
+  Workers(const std::vector<Job>& jobs, const ReadOptions& settings, const Folders& folders, IfExists ifExists,
+          size_t window)
+      : jobs_(jobs),
+        settings_(settings),
+        folders_(folders),
+        ifExists_(ifExists),
+        window_(window),
+        outcomes_(jobs.size()),
+        done_(jobs.size(), false) {
     const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers);
     try {
       for (size_t n = 0; n < std::min(cores, jobs.size()); ++n) threads_.emplace_back([this] { work(); });
@@ -68,21 +108,23 @@ class Workers {
       std::lock_guard lock(mutex_);
       stopping_ = true;
     }
-    changed_.notify_all();
+    room_.notify_all();
     for (std::thread& t : threads_) t.join();
   }
   Workers(const Workers&) = delete;
   Workers& operator=(const Workers&) = delete;
 
-  // The outcome of job i, once it is there.
-  Outcome& await(size_t i) {
+  // The outcomes of the jobs before `end`, once they are all there.
+  std::vector<Outcome*> await(size_t first, size_t end) {
     std::unique_lock lock(mutex_);
-    if (threads_.empty() && !done_[i]) {
-      outcomes_[i] = convertNow(i);
-      done_[i] = true;
+    if (threads_.empty()) {
+      for (size_t i = first; i < end; ++i) finish(i, convertNow(i));
     }
-    changed_.wait(lock, [&] { return bool(done_[i]); });
-    return outcomes_[i];
+    awaited_ = end;
+    converted_.wait(lock, [&] { return doneBefore_ >= end; });
+    std::vector<Outcome*> group;
+    for (size_t i = first; i < end; ++i) group.push_back(&outcomes_[i]);
+    return group;
   }
 
   // Jobs before `end` are reported; their places in the window are free.
@@ -91,37 +133,48 @@ class Workers {
       std::lock_guard lock(mutex_);
       released_ = end;
     }
-    changed_.notify_all();
+    room_.notify_all();
   }
 
  private:
   Outcome convertNow(size_t i) const {
-    return jobs_[i].skip.empty() ? convertOne(jobs_[i], settings_, ifExists_) : Outcome{};
+    return jobs_[i].skip.empty() ? convertOne(jobs_[i], settings_, folders_, ifExists_) : Outcome{};
+  }
+
+  // Called with the lock held.
+  void finish(size_t i, Outcome outcome) {
+    outcomes_[i] = std::move(outcome);
+    done_[i] = true;
+    while (doneBefore_ < done_.size() && done_[doneBefore_]) ++doneBefore_;
   }
 
   void work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-      changed_.wait(lock, [&] { return stopping_ || next_ >= jobs_.size() || next_ < released_ + window_; });
+      room_.wait(lock, [&] { return stopping_ || next_ >= jobs_.size() || next_ < released_ + window_; });
       if (stopping_ || next_ >= jobs_.size()) return;
       const size_t i = next_++;
       lock.unlock();
       Outcome outcome = convertNow(i);
       lock.lock();
-      outcomes_[i] = std::move(outcome);
-      done_[i] = true;
-      changed_.notify_all();
+      const bool waiting = doneBefore_ < awaited_;
+      finish(i, std::move(outcome));
+      if (waiting && doneBefore_ >= awaited_) converted_.notify_one();
     }
   }
 
   const std::vector<Job>& jobs_;
   const ReadOptions& settings_;
+  const Folders& folders_;
   const IfExists ifExists_;
   const size_t window_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable room_;       // for the threads: the window moved on, or stop
+  std::condition_variable converted_;  // for the caller: the group it awaits is converted
   size_t next_ = 0;
   size_t released_ = 0;
+  size_t awaited_ = 0;
+  size_t doneBefore_ = 0;  // every job before this one is converted
   bool stopping_ = false;
   std::vector<Outcome> outcomes_;
   std::vector<bool> done_;
@@ -176,12 +229,12 @@ size_t filesPerSync() {
 
 void convertJobs(const std::vector<Job>& jobs, const ReadOptions& settings, IfExists ifExists, const JobReport& report) {
   const size_t step = filesPerSync();
+  const Folders folders(jobs);
   // While one group is published, the workers convert the next.
-  Workers workers(jobs, settings, ifExists, 2 * step);
+  Workers workers(jobs, settings, folders, ifExists, 2 * step);
   for (size_t first = 0; first < jobs.size(); first += step) {
     const size_t last = std::min(jobs.size(), first + step);
-    std::vector<Outcome*> group;
-    for (size_t i = first; i < last; ++i) group.push_back(&workers.await(i));
+    const std::vector<Outcome*> group = workers.await(first, last);
     publishGroup(group);
     for (size_t i = first; i < last; ++i) {
       Outcome& o = *group[i - first];

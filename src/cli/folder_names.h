@@ -21,9 +21,9 @@ class FolderNames {
   // are compared as a case-folding folder would, so that a clash is never
   // missed.
   std::string keyOf(const std::string& folder, const std::string& name);
+  NameRule ruleOf(const std::string& folder);
 
  private:
-  NameRule ruleOf(const std::string& folder);
   std::unordered_map<std::string, NameRule> rules_;
 };
 

@@ -1,6 +1,9 @@
 #include "cli/plan.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <map>
@@ -30,7 +33,10 @@ class Places {
  public:
   std::string of(const std::string& path) {
     const fs::path p(path);
-    const std::string dir = p.parent_path().string();
+    return names_.keyOf(folderOf(path), p.filename().string());
+  }
+  const std::string& folderOf(const std::string& path) {
+    const std::string dir = fs::path(path).parent_path().string();
     auto [it, fresh] = folders_.try_emplace(dir);
     if (fresh) {
       std::error_code ec;
@@ -38,8 +44,9 @@ class Places {
       fs::path resolved = fs::weakly_canonical(absolute, ec);
       it->second = (ec ? absolute.lexically_normal() : resolved).string();
     }
-    return names_.keyOf(it->second, p.filename().string());
+    return it->second;
   }
+  NameRule ruleOf(const std::string& folder) { return names_.ruleOf(folder); }
 
  private:
   std::unordered_map<std::string, std::string> folders_;
@@ -48,22 +55,106 @@ class Places {
 
 // The file a path leads to, links followed.
 using Identity = std::pair<dev_t, ino_t>;
-std::optional<Identity> identityOf(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return Identity{st.st_dev, st.st_ino};
-}
 
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
+// What the batch learns about the files it names: which file each is, what
+// kind, and whether it exists. A folder that holds many of them is read
+// once, rather than asked once per name; what its listing cannot settle (a
+// link, an entry of unknown kind, a name missing from a folder that matches
+// names by case) is asked after all.
+class Lookups {
+ public:
+  explicit Lookups(Places& places) : places_(places) {}
+
+  // Notes that the batch will look at this path, so that its folder is read
+  // whole when enough of its names are.
+  void expect(const std::string& path) { ++expected_[places_.folderOf(path)]; }
+
+  std::optional<Identity> identityOf(const std::string& path) {
+    const Answer a = look(path);
+    if (a.settled && !a.found) return std::nullopt;
+    if (a.settled && a.kind != DT_LNK && a.kind != DT_UNKNOWN) return a.identity;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return Identity{st.st_dev, st.st_ino};
+  }
+
+  FileKind kindOf(const std::string& path) {
+    const Answer a = look(path);
+    return a.settled && a.found && a.kind == DT_REG ? FileKind::ListedRegular : FileKind::Unknown;
+  }
+
+  bool exists(const std::string& path) {
+    const Answer a = look(path);
+    if (a.settled) return a.found;
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+  }
+
+ private:
+  static constexpr size_t kReadWholeFrom = 16;
+
+  struct Listing {
+    bool usable = false;
+    dev_t device = 0;
+    std::unordered_map<std::string, std::pair<ino_t, unsigned char>> entries;
+  };
+  struct Answer {
+    bool settled = false;
+    bool found = false;
+    unsigned char kind = DT_UNKNOWN;
+    Identity identity{};
+  };
+
+  Answer look(const std::string& path) {
+    const std::string& folder = places_.folderOf(path);
+    if (expected_[folder] < kReadWholeFrom) return {};
+    const Listing& listing = listingOf(folder);
+    if (!listing.usable) return {};
+    const auto it = listing.entries.find(fs::path(path).filename().string());
+    if (it == listing.entries.end()) return {places_.ruleOf(folder) == NameRule::Exact, false};
+    const auto [inode, kind] = it->second;
+    return {true, true, kind, {listing.device, inode}};
+  }
+
+  const Listing& listingOf(const std::string& folder) {
+    auto [it, fresh] = listings_.try_emplace(folder);
+    if (!fresh) return it->second;
+    Listing& listing = it->second;
+    DIR* dir = ::opendir(folder.c_str());
+    struct stat st {};
+    if (!dir || ::fstat(::dirfd(dir), &st) != 0) {
+      if (dir) ::closedir(dir);
+      return listing;
+    }
+    listing.device = st.st_dev;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) listing.entries.emplace(entry->d_name, std::pair(entry->d_ino, entry->d_type));
+    listing.usable = errno == 0;
+    ::closedir(dir);
+    return listing;
+  }
+
+  Places& places_;
+  std::unordered_map<std::string, size_t> expected_;
+  std::unordered_map<std::string, Listing> listings_;
+};
 
 }  // namespace
 
 std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::string& outputDir, Target forced,
                            bool fromEmblem, bool force) {
   Places places;
+  Lookups files(places);
+  std::vector<Job> jobs(inputs.size());
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    Job& job = jobs[i];
+    job.input = inputs[i];
+    job.emblemInput = fromEmblem || isEmblemName(job.input);
+    job.target = forced != Target::ByExtension ? forced : job.emblemInput ? Target::Bitmap : Target::Emblem;
+    job.output = outputOf(job.input, outputDir, job.target);
+    files.expect(job.input);
+    files.expect(job.output);
+  }
   // The first input at each place and for each file.
   std::unordered_map<std::string, size_t> inputAtPlace;
   std::map<Identity, size_t> inputOfFile;
@@ -71,23 +162,18 @@ std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::st
   for (size_t i = 0; i < inputs.size(); ++i) {
     inputPlaces.push_back(places.of(inputs[i]));
     inputAtPlace.try_emplace(inputPlaces.back(), i);
-    if (const auto id = identityOf(inputs[i])) inputOfFile.try_emplace(*id, i);
+    if (const auto id = files.identityOf(inputs[i])) inputOfFile.try_emplace(*id, i);
+    jobs[i].inputKind = files.kindOf(inputs[i]);
   }
   // The input whose job writes each output place.
   std::unordered_map<std::string, size_t> writerOf;
 
-  std::vector<Job> jobs;
-  jobs.reserve(inputs.size());
   for (size_t i = 0; i < inputs.size(); ++i) {
-    Job job;
-    job.input = inputs[i];
-    job.emblemInput = fromEmblem || isEmblemName(job.input);
-    job.target = forced != Target::ByExtension ? forced : job.emblemInput ? Target::Bitmap : Target::Emblem;
-    job.output = outputOf(job.input, outputDir, job.target);
+    Job& job = jobs[i];
     const std::string place = places.of(job.output);
     std::optional<size_t> outputIsInput;
     if (const auto at = inputAtPlace.find(place); at != inputAtPlace.end()) outputIsInput = at->second;
-    if (const auto id = identityOf(job.output); id && !outputIsInput) {
+    if (const auto id = files.identityOf(job.output); id && !outputIsInput) {
       if (const auto of = inputOfFile.find(*id); of != inputOfFile.end()) outputIsInput = of->second;
     }
     const size_t first = inputAtPlace.at(inputPlaces[i]);
@@ -101,11 +187,10 @@ std::vector<Job> planBatch(const std::vector<std::string>& inputs, const std::st
       job.skip = "übersprungen, Ziel " + job.output + " ist selbst eine Eingabe (" + inputs[*outputIsInput] + ")";
     } else if (earlier != writerOf.end()) {
       job.skip = "übersprungen, Ziel " + job.output + " entsteht schon aus " + inputs[earlier->second];
-    } else if (!force && exists(job.output)) {
+    } else if (!force && files.exists(job.output)) {
       job.skip = "übersprungen, " + job.output + " existiert bereits (mit -f ersetzen)";
     }
     if (job.skip.empty()) writerOf.emplace(place, i);
-    jobs.push_back(std::move(job));
   }
   return jobs;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_input.h"
+
 namespace zwp::cli {
 
 enum class Target { ByExtension, Emblem, Bitmap, Png };
@@ -15,6 +17,7 @@ struct Job {
   std::string output;
   Target target = Target::ByExtension;
   bool emblemInput = false;
+  FileKind inputKind = FileKind::Unknown;  // ListedRegular when its folder's listing says so
   std::string skip;  // why the job does not run, in German; empty when it runs
 };
 

@@ -103,8 +103,8 @@ PictureFile::PictureFile(std::shared_ptr<ByteInput> input, std::string name, boo
 PictureFile::PictureFile(std::span<const uint8_t> bytes, std::string name, bool emblem)
     : PictureFile(std::make_shared<MemoryInput>(bytes), std::move(name), emblem) {}
 
-PictureFile PictureFile::open(const std::string& path, bool emblem) {
-  return {std::make_shared<FileInput>(path), path, emblem};
+PictureFile PictureFile::open(const std::string& path, bool emblem, FileKind kind) {
+  return {std::make_shared<FileInput>(path, kind), path, emblem};
 }
 
 std::vector<uint8_t> readEmblemBytes(const std::string& path) {

@@ -33,7 +33,7 @@ class PictureFile {
  public:
   PictureFile(std::span<const uint8_t> bytes, std::string name, bool emblem = false);
   // The file at path, opened now (its file error raised here).
-  static PictureFile open(const std::string& path, bool emblem);
+  static PictureFile open(const std::string& path, bool emblem, FileKind kind = FileKind::Unknown);
 
   ByteInput& input() const { return *input_; }
   const std::string& name() const { return name_; }

@@ -30,18 +30,25 @@ void ByteSource::skip(size_t count) {
   }
 }
 
+uint64_t sizeOfRegularFile(int fd, const std::string& path) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    throw fileError(S_ISDIR(st.st_mode) ? EISDIR : ENODEV, path, FileAccess::Read);
+  }
+  return static_cast<uint64_t>(st.st_size);
+}
+
 int openRegularFile(const std::string& path, uint64_t& size) {
   // O_NONBLOCK keeps a FIFO from blocking the open; such files are refused below.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw fileError(errno, path, FileAccess::Read);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int e = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+  try {
+    // O_NONBLOCK has no effect on regular files, so it may stay set.
+    size = sizeOfRegularFile(fd, path);
+  } catch (...) {
     ::close(fd);
-    throw fileError(e, path, FileAccess::Read);
+    throw;
   }
-  // O_NONBLOCK has no effect on regular files, so it may stay set.
-  size = static_cast<uint64_t>(st.st_size);
   return fd;
 }
 

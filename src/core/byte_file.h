@@ -22,6 +22,8 @@ class ByteSource {
   void skip(size_t count);
 };
 
+// The size of the open file; raises error 75 when it is not a regular file.
+uint64_t sizeOfRegularFile(int fd, const std::string& path);
 // Opens a regular file for reading and gives its size; a directory, a device
 // or a pipe fails with error 75 rather than blocking or reading garbage.
 int openRegularFile(const std::string& path, uint64_t& size);

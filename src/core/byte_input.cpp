@@ -1,6 +1,8 @@
 #include "core/byte_input.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +17,9 @@ namespace {
 // Read at a time: a small picture in one call, a large one in pieces that
 // keep memory flat.
 constexpr size_t kWindow = size_t{1} << 20;
+// Read of a listed file before its size is known: a small picture whole,
+// in a buffer the heap gives without a system call.
+constexpr size_t kFirstRead = size_t{64} << 10;
 
 bool inside(uint64_t size, uint64_t offset, size_t count) { return offset <= size && count <= size - offset; }
 }  // namespace
@@ -35,7 +40,29 @@ size_t MemoryInput::copy(uint64_t offset, uint8_t* dst, size_t count) {
   return n;
 }
 
-FileInput::FileInput(const std::string& path) : path_(path), fd_(openRegularFile(path, size_)) {}
+FileInput::FileInput(const std::string& path, FileKind kind) : path_(path) {
+  if (kind == FileKind::Unknown) {
+    fd_ = openRegularFile(path, size_);
+    return;
+  }
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0) throw fileError(errno, path, FileAccess::Read);
+  try {
+    window_.resize(kFirstRead);
+    ssize_t n = 0;
+    do {
+      n = ::pread(fd_, window_.data(), kFirstRead, 0);
+    } while (n < 0 && errno == EINTR);
+    // A pipe put in the file's place cannot be read by position: refused as any non-file is.
+    if (n < 0) throw fileError(errno == ESPIPE ? ENODEV : errno, path, FileAccess::Read);
+    window_.resize(static_cast<size_t>(n));
+    // A regular file reads short only at its end; pread refuses pipes.
+    size_ = window_.size() < kFirstRead ? window_.size() : sizeOfRegularFile(fd_, path);
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
+}
 
 FileInput::~FileInput() { ::close(fd_); }
 

@@ -57,10 +57,17 @@ class MemoryInput final : public ByteInput {
 
 // A regular file, read by position. Opening a directory, a device or a pipe
 // fails with error 75 rather than blocking; read errors raise the file error,
-// and a file that shrinks while it is read is cut (481).
+// and a file that shrinks while it is read is cut (481). A file listed as
+// regular is read at once, and a read that ends short of what was asked
+// gives its size without asking the file system; only a larger one is
+// looked at (a pipe put in its place meanwhile is read without waiting).
+// What the caller knows of a file before opening it: nothing, or that its
+// folder listed it as a regular file (a batch reads each folder once).
+enum class FileKind { Unknown, ListedRegular };
+
 class FileInput final : public ByteInput {
  public:
-  explicit FileInput(const std::string& path);
+  explicit FileInput(const std::string& path, FileKind kind = FileKind::Unknown);
   ~FileInput() override;
   FileInput(const FileInput&) = delete;
   FileInput& operator=(const FileInput&) = delete;

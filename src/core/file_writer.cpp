@@ -36,33 +36,67 @@ bool unnamedUsable() {
 
 void allowUnnamedFiles(bool allowed) { unnamedAllowed.store(allowed); }
 
-FileWriter::FileWriter(const std::string& target, IfExists ifExists) : target_(target), ifExists_(ifExists) {
-  if (target.empty()) throw Error(err::FileNotFound, standardDescription(err::FileNotFound) + ": (kein Name)");
-  const std::filesystem::path path(target);
-  name_ = path.filename().string();
-  if (name_.empty() || name_ == "." || name_ == "..") throw fileError(EISDIR, target_, FileAccess::Write);
-  const std::string dir = path.has_parent_path() ? path.parent_path().string() : std::string(".");
-  dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd_ < 0) fail(errno);
+std::shared_ptr<const WriteFolder> WriteFolder::open(const std::string& path, int& error) {
+  std::shared_ptr<WriteFolder> folder(new WriteFolder);
+  folder->fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   struct stat st {};
-  if (::fstat(dirFd_, &st) != 0) fail(errno);
-  device_ = st.st_dev;
-  dirInode_ = st.st_ino;
-  const FileSystem type = fileSystemOf(dirFd_);
-  syncfsReaches_ = syncfsReachesStorage(type);
-  onFuse_ = type == FileSystem::Fuse;
+  if (folder->fd < 0 || ::fstat(folder->fd, &st) != 0) {
+    error = errno;
+    return nullptr;
+  }
+  folder->device = st.st_dev;
+  folder->inode = st.st_ino;
+  const FileSystem type = fileSystemOf(folder->fd);
+  folder->syncfsReaches = syncfsReachesStorage(type);
+  folder->onFuse = type == FileSystem::Fuse;
+  return folder;
+}
+
+WriteFolder::~WriteFolder() {
+  if (fd >= 0) ::close(fd);
+}
+
+FileWriter::FileWriter(const std::string& target, IfExists ifExists) : target_(target), ifExists_(ifExists) {
+  nameTarget();
+  const std::filesystem::path path(target);
+  int error = 0;
+  auto folder = WriteFolder::open(path.has_parent_path() ? path.parent_path().string() : std::string("."), error);
+  if (!folder) fail(error);
+  adopt(std::move(folder), true);
+}
+
+FileWriter::FileWriter(std::shared_ptr<const WriteFolder> folder, const std::string& target, IfExists ifExists)
+    : target_(target), ifExists_(ifExists) {
+  nameTarget();
+  adopt(std::move(folder), ifExists == IfExists::Replace || !unnamedUsable());
+}
+
+void FileWriter::nameTarget() {
+  if (target_.empty()) throw Error(err::FileNotFound, standardDescription(err::FileNotFound) + ": (kein Name)");
+  name_ = std::filesystem::path(target_).filename().string();
+  if (name_.empty() || name_ == "." || name_ == "..") throw fileError(EISDIR, target_, FileAccess::Write);
+}
+
+void FileWriter::adopt(std::shared_ptr<const WriteFolder> folder, bool lookAtName) {
+  folder_ = std::move(folder);
+  dirFd_ = folder_->fd;
+  device_ = folder_->device;
+  dirInode_ = folder_->inode;
+  syncfsReaches_ = folder_->syncfsReaches;
+  onFuse_ = folder_->onFuse;
 
   // A new file gets 0666 less the umask. A replaced regular file keeps its
   // permission bits, but never set-user-id, set-group-id or sticky.
   mode_t mode = 0666;
-  if (::fstatat(dirFd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+  struct stat st {};
+  if (lookAtName && ::fstatat(dirFd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
     if (S_ISDIR(st.st_mode)) fail(EISDIR);
     if (ifExists_ == IfExists::Keep) fail(EEXIST);
     if (S_ISREG(st.st_mode)) {
       kept_ = Kept{st.st_uid, st.st_gid, st.st_mode & 0777};
       mode = kept_->mode;  // the umask may take bits away until publish(), never add any
     }
-  } else if (errno != ENOENT) {
+  } else if (lookAtName && errno != ENOENT) {
     fail(errno);
   }
   if (unnamedUsable()) openUnnamed(mode);
@@ -102,7 +136,7 @@ void FileWriter::discard() noexcept {
   }
   buffer_.clear();
   buffer_.shrink_to_fit();
-  if (dirFd_ >= 0) ::close(dirFd_);
+  folder_.reset();
   dirFd_ = -1;
 }
 
@@ -135,7 +169,8 @@ void FileWriter::finish() {
   if (fd_ < 0) throw fileError(EBADF, target_, FileAccess::Write);
   int error = 0;
   writeAll(fd_, buffer_.data(), buffer_.size(), error);
-  buffer_.clear();
+  // A batch holds hundreds of finished files until their sync; none keeps a buffer.
+  std::vector<uint8_t>().swap(buffer_);
   if (error != 0) fail(error);
 }
 

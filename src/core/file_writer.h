@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,9 +23,34 @@ enum class IfExists {
   Replace,  // an existing target is replaced atomically; a symlink there is replaced, its target untouched
 };
 
+// A folder files are written into: opened once, its file system asked once
+// what it offers, and shared by every writer into it (a batch writing a
+// thousand files into one folder opens it once, not a thousand times).
+struct WriteFolder {
+  // The folder, or null with the error number when it cannot be opened.
+  static std::shared_ptr<const WriteFolder> open(const std::string& path, int& error);
+  ~WriteFolder();
+  WriteFolder(const WriteFolder&) = delete;
+  WriteFolder& operator=(const WriteFolder&) = delete;
+
+  int fd = -1;
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool syncfsReaches = false;  // syncfs() on its file system reaches the storage
+  bool onFuse = false;
+
+ private:
+  WriteFolder() = default;
+};
+
 class FileWriter final : public ByteSink {
  public:
   FileWriter(const std::string& target, IfExists ifExists);
+  // A file in a folder already open. Without replacing, the name is not
+  // looked at before the content is written: the caller has just seen it
+  // free, and should something take it meanwhile, publish() fails with
+  // "Datei existiert bereits" as the constructor would have.
+  FileWriter(std::shared_ptr<const WriteFolder> folder, const std::string& target, IfExists ifExists);
   ~FileWriter() override;
   FileWriter(const FileWriter&) = delete;
   FileWriter& operator=(const FileWriter&) = delete;
@@ -71,6 +97,8 @@ class FileWriter final : public ByteSink {
     mode_t mode = 0;
   };
 
+  void nameTarget();
+  void adopt(std::shared_ptr<const WriteFolder> folder, bool lookAtName);
   void openUnnamed(mode_t mode);
   void publishUnnamed();
   // Taking the name for held-back content (file_writer_names.cpp).
@@ -92,7 +120,8 @@ class FileWriter final : public ByteSink {
   Stage stage_ = Stage::Writing;
   Reservation reservation_ = Reservation::None;
   std::optional<Kept> kept_;  // when a regular file is replaced
-  int dirFd_ = -1;
+  std::shared_ptr<const WriteFolder> folder_;
+  int dirFd_ = -1;  // the folder's, while the writer holds it
   int fd_ = -1;
   dev_t device_ = 0;
   ino_t dirInode_ = 0;

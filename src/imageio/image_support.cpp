@@ -24,7 +24,6 @@ ImageSupport::ImageSupport() {
   if (!QCoreApplication::instance()) application_ = std::make_unique<Application>();
   // Qt refuses larger pictures before it allocates them; 4 bytes a pixel.
   QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
-  (void)QImageReader::supportedImageFormats();  // loads the plugins here, not in a worker
   installDecoder(Format::Jpeg, jpegDecoder());
   installDecoder(Format::Webp, webpDecoder());
   installDecoder(Format::Tiff, tiffDecoder());

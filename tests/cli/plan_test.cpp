@@ -80,6 +80,12 @@ TEST(BatchPlan, NoOriginalIsEverOverwritten) {
          fs::create_symlink("b.bmp", d.file("a.zwp"));
        },
        {"-f", "a.bmp", "b.bmp"}, 1, {"a.bmp: übersprungen, Ziel a.zwp ist selbst eine Eingabe (b.bmp)"}},
+      {"an existing output is kept without -f",
+       [&](const TempDir& d) {
+         test::writeBytes(d.file("a.bmp"), bmpOf(1));
+         test::writeBytes(d.file("a.zwp"), {1, 2, 3});
+       },
+       {"a.bmp"}, 1, {"a.bmp: übersprungen, a.zwp existiert bereits"}},
       {"a forced file that is no input is replaced",
        [&](const TempDir& d) {
          test::writeBytes(d.file("a.bmp"), bmpOf(1));
@@ -87,10 +93,18 @@ TEST(BatchPlan, NoOriginalIsEverOverwritten) {
        },
        {"-f", "a.bmp"}, 0, {}, {"a.zwp"}},
   };
+  // Each case alone, and among twenty other pictures, when the batch reads
+  // the folder whole instead of asking for each name.
   for (const Clash& c : clashes) {
-    SCOPED_TRACE(c.name);
+   for (const int others : {0, 20}) {
+    SCOPED_TRACE(std::string(c.name) + (others ? ", among others" : ""));
     TempDir d;
     c.setUp(d);
+    std::vector<std::string> args = c.args;
+    for (int i = 0; i < others; ++i) {
+      args.push_back("other" + std::to_string(i) + ".bmp");
+      test::writeBytes(d.file(args.back()), bmpOf(3));
+    }
     std::map<std::string, std::vector<uint8_t>> before;
     for (const auto& e : fs::recursive_directory_iterator(d.path())) {
       if (e.is_regular_file()) before[e.path().string()] = test::readBytes(e.path().string());
@@ -98,7 +112,7 @@ TEST(BatchPlan, NoOriginalIsEverOverwritten) {
     const fs::path cwd = fs::current_path();
     fs::current_path(d.path());
     std::ostringstream out, err;
-    const int status = cli::main(c.args, out, err, false);
+    const int status = cli::main(args, out, err, false);
     fs::current_path(cwd);
 
     EXPECT_EQ(status, c.status) << err.str();
@@ -110,6 +124,7 @@ TEST(BatchPlan, NoOriginalIsEverOverwritten) {
     }
     EXPECT_TRUE(std::none_of(fs::recursive_directory_iterator(d.path()), fs::recursive_directory_iterator(),
                              [](const auto& e) { return e.path().filename().string().starts_with(".zwp-"); }));
+   }
   }
 }
 
