@@ -40,6 +40,12 @@ TEST(FileReader, RefusesWhatIsNoReadableFile) {
   EXPECT_EQ(errorNumberOf([&] { FileReader r(dir.file("x.bmp")); }), err::PathFileAccess);
   EXPECT_EQ(errorNumberOf([&] { FileReader r(dir.file("fifo.bmp")); }), err::PathFileAccess);
   EXPECT_EQ(errorNumberOf([&] { FileReader r(dir.file("dangling.bmp")); }), err::FileNotFound);
+  // The same when a folder listing said the name was a regular file.
+  for (const FileKind kind : {FileKind::Unknown, FileKind::ListedRegular}) {
+    EXPECT_EQ(errorNumberOf([&] { FileInput r(dir.file("x.bmp"), kind); }), err::PathFileAccess);
+    EXPECT_EQ(errorNumberOf([&] { FileInput r(dir.file("fifo.bmp"), kind); }), err::PathFileAccess);
+    EXPECT_EQ(errorNumberOf([&] { FileInput r(dir.file("missing.bmp"), kind); }), err::FileNotFound);
+  }
 }
 
 // Reads by position across the window's edges give the file's bytes; a file
@@ -49,7 +55,13 @@ TEST(FileInput, ReadsAcrossItsWindowAndRefusesWhatIsGone) {
   std::vector<uint8_t> bytes(3u << 20);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 4099);
   writeBytes(dir.file("a"), bytes);
-  FileInput in(dir.file("a"));
+  writeBytes(dir.file("small"), {1, 2, 3});
+  for (const FileKind kind : {FileKind::Unknown, FileKind::ListedRegular}) {
+    FileInput small(dir.file("small"), kind);
+    EXPECT_EQ(small.size(), 3u);
+    EXPECT_EQ(FileInput(dir.file("a"), kind).size(), bytes.size());
+  }
+  FileInput in(dir.file("a"), FileKind::ListedRegular);
   for (const uint64_t at : {uint64_t{0}, (uint64_t{1} << 20) - 3, uint64_t{5}, bytes.size() - 4}) {
     const std::span<const uint8_t> got = in.at(at, 4);
     EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at))) << at;
