@@ -1,23 +1,30 @@
 #!/usr/bin/env bash
-# zwpconv on a whole folder, next to the tool a user would otherwise reach for:
-# ImageMagick's mogrify converting the same BMPs in one process. Runs of the
-# three commands are interleaved so that they share the machine's state; every
-# exit status is checked. Prints medians and the ratios against mogrify.
-# Outputs are kept until all runs of a size are done, and the benchmark waits
+# zwpconv on a whole folder of 128 x 128 pictures, against two yardsticks run
+# interleaved with it on the same disk: the physical floor, copying the same
+# input files to a new folder and syncing it (cp -r IN OUT && sync -f OUT), and
+# the tool a user would otherwise reach for, ImageMagick's mogrify. Both
+# directions (BMP -> emblem, emblem -> BMP) on ext4 and on tmpfs. Prints
+# medians, the ratios against the floor and mogrify, the CPU share of one run
+# (/usr/bin/time) and the system calls per file (strace -c -f, all of them,
+# the program's start included). Every exit status and output count is checked.
+# Outputs stay until all runs on a disk are done, and the benchmark waits
 # after deleting: ext4 skips inodes freed in the last 30 s one by one when it
 # allocates, which would slow whichever command ran right after a deletion.
-# Usage: bench/zwpconv_batch.sh build-bench/src/cli/zwpconv [RUNS] [FILES...]
-#   e.g. bench/zwpconv_batch.sh build-bench/src/cli/zwpconv 7 1000 10000
+# Usage: bench/zwpconv_batch.sh build-bench/src/cli/zwpconv [RUNS] [FILES] [DISK...]
+#   DISK is a folder to work in; by default one on ext4 (/var/tmp) and /dev/shm.
 set -eu
 zwpconv=$(realpath "$1")
 runs=${2:-5}
-shift $(( $# >= 2 ? 2 : $# ))
-counts=("${@:-1000}")
-command -v mogrify >/dev/null || { echo "needs ImageMagick's mogrify" >&2; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+count=${3:-1000}
+shift $(( $# >= 3 ? 3 : $# ))
+disks=("${@:-/var/tmp}")
+[ $# -gt 0 ] || disks+=(/dev/shm)
+for tool in mogrify strace /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }
+done
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 # Wall time of a command in ms; a failing command stops the benchmark.
 ms() {
   local s e
@@ -26,12 +33,26 @@ ms() {
   e=$(date +%s%N)
   echo $(( (e - s) / 1000000 ))
 }
+floor() { cp -r "$1" "$2" && sync -f "$2"; }
+files() { find "$1" -maxdepth 1 -type f | wc -l; }
+calls() {  # system calls per file of one zwpconv run
+  "$work/fresh" "$2"
+  strace -c -f -o "$work/strace" "$zwpconv" -o "$2" "$1"/* >/dev/null
+  awk -v n="$count" '$NF == "total" {printf "%.2f", $4 / n}' "$work/strace"
+}
+cpu() {
+  "$work/fresh" "$2"
+  /usr/bin/time -f %P -o "$work/time" "$zwpconv" -o "$2" "$1"/* >/dev/null
+  cat "$work/time"
+}
 
-for count in "${counts[@]}"; do
-  rm -rf "$work"/*
-  sleep 31
-  mkdir -p "$work/in"
-  /usr/bin/python3 - "$work/in" "$count" <<'PY'
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores; $count files of 128 x 128, medians of $runs interleaved runs"
+for disk in "${disks[@]}"; do
+  work=$(mktemp -d "$disk/zwpconv-bench.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+  printf '#!/bin/sh\nrm -rf "$1" && mkdir "$1"\n' > "$work/fresh" && chmod +x "$work/fresh"
+  mkdir "$work/bmp" "$work/zwp"
+  /usr/bin/python3 - "$work/bmp" "$count" <<'PY'
 import struct, sys
 w = h = 128
 base = bytes(((x * 2 + y) & 255, (y * 3) & 255, (x ^ y) & 255)[i] for y in range(h) for x in range(w) for i in range(3))
@@ -41,21 +62,34 @@ for n in range(int(sys.argv[2])):
     k = (n * 7919) % len(base)
     open(f"{sys.argv[1]}/pic{n:05d}.bmp", "wb").write(header + info + base[k:] + base[:k])
 PY
-  to_zwp=() to_bmp=() mog=()
-  cd "$work"
+  "$zwpconv" -o "$work/zwp" "$work"/bmp/* >/dev/null
+  sync -f "$work"
+  type=$(df --output=fstype "$work" | tail -n 1)
+  [ "$type" = tmpfs ] || sleep 31
+  to_zwp=() to_bmp=() floor_bmp=() floor_zwp=() mog=()
   for r in $(seq "$runs"); do
-    mkdir "zwp$r" "back$r" "im$r"
-    to_zwp+=("$(ms "$zwpconv" -o "zwp$r" in/*.bmp)")
-    mog+=("$(ms mogrify -path "im$r" -format bmp in/*.bmp)")
-    to_bmp+=("$(ms "$zwpconv" -o "back$r" "zwp$r"/*.zwp)")
-    [ "$(ls "zwp$r" | wc -l)" -eq "$count" ] && [ "$(ls "back$r" | wc -l)" -eq "$count" ] || { echo "missing outputs" >&2; exit 1; }
+    mkdir "$work/z$r" "$work/b$r" "$work/m$r"
+    to_zwp+=("$(ms "$zwpconv" -o "$work/z$r" "$work"/bmp/*)")
+    floor_bmp+=("$(ms floor "$work/bmp" "$work/fb$r")")
+    to_bmp+=("$(ms "$zwpconv" -o "$work/b$r" "$work"/zwp/*)")
+    floor_zwp+=("$(ms floor "$work/zwp" "$work/fz$r")")
+    mog+=("$(ms mogrify -path "$work/m$r" -format bmp "$work"/bmp/*)")
+    for d in z b m fb fz; do
+      [ "$(files "$work/$d$r")" -eq "$count" ] || { echo "missing outputs in $d$r" >&2; exit 1; }
+    done
   done
-  cd - >/dev/null
   z=$(printf '%s\n' "${to_zwp[@]}" | median)
   b=$(printf '%s\n' "${to_bmp[@]}" | median)
+  fb=$(printf '%s\n' "${floor_bmp[@]}" | median)
+  fz=$(printf '%s\n' "${floor_zwp[@]}" | median)
   m=$(printf '%s\n' "${mog[@]}" | median)
-  echo "$count files of 128 x 128, medians over $runs interleaved runs:"
-  echo "  zwpconv -o DIR  BMP -> ZWP: ${z} ms  ($(awk -v a="$z" -v b="$m" 'BEGIN {printf "%.2f", a / b}') x mogrify)"
-  echo "  zwpconv -o DIR  ZWP -> BMP: ${b} ms  ($(awk -v a="$b" -v b="$m" 'BEGIN {printf "%.2f", a / b}') x mogrify)"
+  echo "$type ($disk):"
+  echo "  BMP -> ZWP: zwpconv ${z} ms, floor ${fb} ms: $(ratio "$z" "$fb") x floor, $(ratio "$z" "$m") x mogrify;" \
+       "CPU $(cpu "$work/bmp" "$work/c1"), $(calls "$work/bmp" "$work/s1") calls a file"
+  echo "  ZWP -> BMP: zwpconv ${b} ms, floor ${fz} ms: $(ratio "$b" "$fz") x floor;" \
+       "CPU $(cpu "$work/zwp" "$work/c2"), $(calls "$work/zwp" "$work/s2") calls a file"
   echo "  mogrify -path DIR -format bmp (BMP -> BMP): ${m} ms"
+  rm -rf "$work"
+  trap - EXIT
 done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -88,7 +88,7 @@ std::optional<Emblem> readEmblem(ByteSource& file) {
   for (int32_t y = 0; y < emblem.header.Height; ++y) {
     file.readZeroFilled(row.data(), row.size());
     for (int32_t x = 0; x < emblem.header.Width; ++x) {
-      *out++ = expand[CUint(static_cast<int16_t>(readLe16(&row[2 * static_cast<size_t>(x)])))];
+      *out++ = expand[readLe16(&row[2 * static_cast<size_t>(x)])];  // the word as unsigned, 0 to 65535
     }
   }
   return emblem;
