@@ -181,39 +181,40 @@ class Workers {
   std::vector<std::thread> threads_;
 };
 
-// Makes the files of a group durable with one sync per file system and only
-// then gives them their names, so that a crash at any moment leaves either no
-// file or a complete one under each name. The names are made durable too.
-// Files that could not share a sync come already published.
-void publishGroup(const std::vector<Outcome*>& group) {
-  auto files = [&] {
-    std::vector<FileWriter*> open;
-    for (Outcome* o : group) {
-      if (o->file) open.push_back(o->file.get());
-    }
-    return open;
-  };
-  auto failAll = [&](const Error& e) {
-    for (Outcome* o : group) {
+// Makes what the outcomes' files have done durable (content not yet named,
+// or names just given) with one sync per file system; on failure none of
+// them counts as written.
+bool syncOutcomes(const std::vector<Outcome*>& outcomes) {
+  std::vector<FileWriter*> files;
+  for (Outcome* o : outcomes) {
+    if (o->file) files.push_back(o->file.get());
+  }
+  try {
+    syncFileSystems(files);
+    return true;
+  } catch (const Error& e) {
+    for (Outcome* o : outcomes) {
       if (o->file) *o = {nullptr, e.description()};
     }
-  };
-  try {
-    syncFileSystems(files());
-  } catch (const Error& e) {
-    return failAll(e);
+    return false;
   }
+}
+
+// Makes the files of a group durable and only then gives them their names,
+// so that a crash at any moment leaves either no file or a complete one under
+// each name. The same syncs make the names the previous group was given
+// durable, so that each group costs one sync per file system, not two.
+// Files that could not share a sync come already published.
+void publishGroup(const std::vector<Outcome*>& group, const std::vector<Outcome*>& named) {
+  std::vector<Outcome*> both = group;
+  both.insert(both.end(), named.begin(), named.end());
+  if (!syncOutcomes(both)) return;
   for (Outcome* o : group) {
     try {
       if (o->file) o->file->publish();
     } catch (const Error& e) {
       *o = {nullptr, e.description()};
     }
-  }
-  try {
-    syncFileSystems(files());
-  } catch (const Error& e) {
-    failAll(e);
   }
 }
 
@@ -230,19 +231,29 @@ size_t filesPerSync() {
 void convertJobs(const std::vector<Job>& jobs, const ReadOptions& settings, IfExists ifExists, const JobReport& report) {
   const size_t step = filesPerSync();
   const Folders folders(jobs);
-  // While one group is published, the workers convert the next.
-  Workers workers(jobs, settings, folders, ifExists, 2 * step);
-  for (size_t first = 0; first < jobs.size(); first += step) {
-    const size_t last = std::min(jobs.size(), first + step);
-    const std::vector<Outcome*> group = workers.await(first, last);
-    publishGroup(group);
-    for (size_t i = first; i < last; ++i) {
-      Outcome& o = *group[i - first];
+  // While one group is published, the workers convert the next two.
+  Workers workers(jobs, settings, folders, ifExists, 3 * step);
+  // The group named last, reported once its names are durable.
+  std::vector<Outcome*> named;
+  size_t namedFirst = 0;
+  const auto reportNamed = [&](size_t end) {
+    for (size_t i = namedFirst; i < end; ++i) {
+      Outcome& o = *named[i - namedFirst];
       report(i, !jobs[i].skip.empty() ? jobs[i].skip : o.file ? std::string() : o.failure);
       o = {};
     }
-    workers.release(last);
+    workers.release(end);
+  };
+  for (size_t first = 0; first < jobs.size(); first += step) {
+    const size_t last = std::min(jobs.size(), first + step);
+    std::vector<Outcome*> group = workers.await(first, last);
+    publishGroup(group, named);
+    reportNamed(first);
+    named = std::move(group);
+    namedFirst = first;
   }
+  syncOutcomes(named);
+  reportNamed(jobs.size());
 }
 
 }  // namespace zwp::cli
