@@ -101,7 +101,6 @@ void FileWriter::adopt(std::shared_ptr<const WriteFolder> folder, bool lookAtNam
   }
   if (unnamedUsable()) openUnnamed(mode);
   way_ = fd_ < 0 ? Way::HeldBack : Way::Unnamed;
-  if (way_ == Way::Unnamed) buffer_.reserve(kWriteBuffer);
 }
 
 FileWriter::~FileWriter() { discard(); }
@@ -147,9 +146,10 @@ void FileWriter::write(const uint8_t* data, size_t count) {
     return;
   }
   int error = 0;
-  if (buffer_.empty() && count >= kWriteBuffer) {
-    writeAll(fd_, data, count, error);  // large blocks need no copy
+  if (buffer_.empty() && count >= kWriteBuffer / 8) {
+    writeAll(fd_, data, count, error);  // a whole picture or a large block needs no copy
   } else {
+    if (buffer_.capacity() < kWriteBuffer) buffer_.reserve(kWriteBuffer);
     while (count > 0 && error == 0) {
       const size_t step = std::min(count, kWriteBuffer - buffer_.size());
       buffer_.insert(buffer_.end(), data, data + step);
