@@ -4,6 +4,7 @@
 // natively in the same run.
 //
 //   [ZWP_ENGINE=chromium|firefox|webkit] node bench/web_page.mjs [ROUNDS]   after scripts/web and a native build
+//   (build-bench with dither_bench, for the module's dithering against native)
 //
 // Every time is what the page itself measures with performance marks around
 // its own code (the conversion of each file, the whole list), so the driver's
@@ -11,7 +12,7 @@
 import { execFileSync } from 'node:child_process';
 import { readFileSync, statSync, readdirSync } from 'node:fs';
 import { join } from 'node:path';
-import { convertInPage, launchBrowser, openPage, python, scratch, setOptions, site, zwpconvPath } from '../web/tests/harness.mjs';
+import { convertInPage, launchBrowser, openPage, python, repo, scratch, setOptions, site, zwpconvPath } from '../web/tests/harness.mjs';
 
 const rounds = Number(process.argv[2] ?? 9);
 const engine = process.env.ZWP_ENGINE ?? 'chromium';
@@ -99,6 +100,39 @@ for (const options of [{}, { dither: true }]) {
     + ` 100 files median ${median(lists).toFixed(0)} ms in the page,`
     + ` ${median(native).toFixed(0)} ms in zwpconv (ratio ${(median(lists) / median(native)).toFixed(1)})`);
 }
+// The module's dithering alone: one 128² picture of noise made an emblem with
+// and without dithering, converted back to back in the page (batches of 50,
+// after a warm-up that lets the engine optimise the module), against
+// zwpconv's own dithering of such a picture (dither_bench, same machine).
+const noise = join(folder, 'rauschen.png');
+python(`
+import random, sys
+from PIL import Image
+rng = random.Random(1)
+Image.frombytes("RGB", (128, 128), bytes(rng.randrange(256) for _ in range(3 * 128 * 128))).save(sys.argv[1])
+`, noise);
+const inModule = await first.page.evaluate(async ([bytes, rounds]) => {
+  const png = new Uint8Array(bytes);
+  const { Converter } = await import('./converter.js');
+  const converter = await Converter.load();
+  const batch = (dither) => {
+    const start = performance.now();
+    for (let i = 0; i < 50; i++) converter.emblemFromFile(png, 'rauschen.png', { fit: 0, dither, background: 0xffffff });
+    return (performance.now() - start) / 50;
+  };
+  for (let i = 0; i < 10; i++) batch(true), batch(false);
+  const plain = [], dithered = [];
+  for (let i = 0; i < 3 * rounds; i++) dithered.push(batch(true)), plain.push(batch(false));
+  return { plain, dithered };
+}, [[...readFileSync(noise)], rounds]);
+const ditherBench = join(repo, 'build-bench/bench/dither_bench');
+const nativeDither = Number(JSON.parse(execFileSync(ditherBench, ['--benchmark_filter=Dither128', '--benchmark_format=json',
+  '--benchmark_repetitions=9', '--benchmark_report_aggregates_only=true'])).benchmarks.find((b) => b.aggregate_name === 'median').real_time) / 1000;
+const moduleDither = median(inModule.dithered) - median(inModule.plain);
+console.log(`dithering a 128² picture in the module: ${moduleDither.toFixed(3)} ms`
+  + ` (${median(inModule.dithered).toFixed(3)} ms with, ${median(inModule.plain).toFixed(3)} ms without),`
+  + ` natively ${nativeDither.toFixed(3)} ms (ratio ${(moduleDither / nativeDither).toFixed(1)})`);
+
 // A phone photo of 8000 × 6000, fitted to 128: the whole list (one file) in the
 // page against zwpconv --fit 128 on the same file.
 const photo = join(folder, 'foto.jpg');

@@ -1,5 +1,7 @@
 // Conversion between colour values 0x00BBGGRR and the 16-bit 5-6-5 pixel words
-// of emblem files. All functions are pure.
+// of emblem files. All functions are pure; those that cannot fail say so
+// (noexcept), which lets the browser build call them per pixel directly
+// rather than through a JavaScript trampoline that could catch an exception.
 //
 // The expansion of a code back to 8 bits fills the dropped bits with copies of
 // the code's lowest bit (code 1 is 15, code 16 is 128). That is the emblem
@@ -13,28 +15,28 @@ namespace zwp {
 
 // Components of a colour value with truncating division and a remainder that
 // takes the dividend's sign (rot(-1) is -1). blau applies no modulo.
-int32_t rot(int32_t Col);
-int32_t gruen(int32_t Col);
-int32_t blau(int32_t Col);
+int32_t rot(int32_t Col) noexcept;
+int32_t gruen(int32_t Col) noexcept;
+int32_t blau(int32_t Col) noexcept;
 
 // A component as the quantisers take it: converted to 16 bits, with overflow
 // raised as error 6.
 int16_t toInt16(int32_t value);
 
 // Snap a component (its low 8 bits) to a 5-bit or 6-bit level, 0..255.
-int16_t Quant5(int16_t component);
-int16_t Quant6(int16_t component);
+int16_t Quant5(int16_t component) noexcept;
+int16_t Quant6(int16_t component) noexcept;
 
 // Pack snapped components into the word value 0..65535.
-int32_t PackPixel(int16_t red, int16_t green, int16_t blue);
+int32_t PackPixel(int16_t red, int16_t green, int16_t blue) noexcept;
 
 // The stored, signed form of a word value and back. CSint raises error 6 for
 // values that do not fit 16 bits after the adjustment.
 int16_t CSint(int32_t value);
-int32_t CUint(int16_t intValue);
+int32_t CUint(int16_t intValue) noexcept;
 
 // Expand a word value 0..65535 into a colour value.
-int32_t UnpackPixel(int32_t word);
+int32_t UnpackPixel(int32_t word) noexcept;
 
 // One pixel on its way to the file: the snapped components and the word.
 struct SnappedPixel {
