@@ -1,9 +1,5 @@
 #include "bitmap/bmp_reader.h"
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include <algorithm>
 #include <bit>
 #include <limits>
@@ -12,6 +8,7 @@
 #include "core/byte_cursor.h"
 #include "core/byte_file.h"
 #include "core/error.h"
+#include "core/pixel_shuffle.h"
 
 namespace zwp {
 
@@ -182,28 +179,10 @@ class Canvas {
   Picture picture_;
 };
 
-#if defined(__x86_64__)
-// Four pixels at a time, while sixteen bytes can be loaded inside the row:
-// one shuffle puts blue, green and red in a colour's order and a zero on top.
-// Returns how many pixels are done.
-__attribute__((target("ssse3"))) size_t decodeBgrFour(const uint8_t* row, size_t width, int32_t* out) {
-  const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
-  size_t x = 0;
-  for (; 3 * x + 16 <= 3 * width; x += 4) {
-    const __m128i bgr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 3 * x));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(bgr, order));
-  }
-  return x;
-}
-#endif
-
-// Pixels stored as blue, green and red bytes, as colours.
+// Pixels stored as blue, green and red bytes, as colours (red lowest).
 void decodeBgr(const uint8_t* row, size_t width, int32_t* out) {
-  size_t x = 0;
-#if defined(__x86_64__)
-  static const bool shuffles = __builtin_cpu_supports("ssse3");
-  if (shuffles) x = decodeBgrFour(row, width, out);
-#endif
+  static constexpr ByteOrder kToColours = {2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1};
+  size_t x = shufflePixels(row, 3, reinterpret_cast<uint8_t*>(out), 4, width, kToColours);
   for (; x < width; ++x) out[x] = colourOf(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
 }
 

@@ -1,37 +1,16 @@
 #include "bitmap/bmp_writer.h"
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include "core/byte_file.h"
+#include "core/pixel_shuffle.h"
 
 namespace zwp {
 
 namespace {
 
-#if defined(__x86_64__)
-// Four pixels at a time, while sixteen bytes can be stored inside the row:
-// one shuffle puts each colour's blue, green and red bytes in the file's
-// order. Returns how many pixels are done.
-__attribute__((target("ssse3"))) size_t storeBgrFour(const int32_t* colours, size_t width, uint8_t* row) {
-  const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
-  size_t x = 0;
-  for (; 3 * x + 16 <= 3 * width; x += 4) {
-    const __m128i rgb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(colours + x));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 3 * x), _mm_shuffle_epi8(rgb, order));
-  }
-  return x;
-}
-#endif
-
 // Colours as blue, green and red bytes.
 void storeBgr(const int32_t* colours, size_t width, uint8_t* row) {
-  size_t x = 0;
-#if defined(__x86_64__)
-  static const bool shuffles = __builtin_cpu_supports("ssse3");
-  if (shuffles) x = storeBgrFour(colours, width, row);
-#endif
+  static constexpr ByteOrder kToBgr = {2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1};
+  size_t x = shufflePixels(reinterpret_cast<const uint8_t*>(colours), 4, row, 3, width, kToBgr);
   for (; x < width; ++x) {
     const uint32_t c = static_cast<uint32_t>(colours[x]);
     row[3 * x] = static_cast<uint8_t>(c >> 16);
