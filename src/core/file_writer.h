@@ -46,8 +46,8 @@ struct WriteFolder {
 class FileWriter final : public ByteSink {
  public:
   FileWriter(const std::string& target, IfExists ifExists);
-  // A file in a folder already open. Without replacing, the name is not
-  // looked at before the content is written: the caller has just seen it
+  // A file in a folder already open. Without replacing, the name is looked
+  // at only where the content waits in memory: the caller has just seen it
   // free, and should something take it meanwhile, publish() fails with
   // "Datei existiert bereits" as the constructor would have.
   FileWriter(std::shared_ptr<const WriteFolder> folder, const std::string& target, IfExists ifExists);

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "core/disk_ways.h"
@@ -110,15 +111,31 @@ TEST_P(FileWriterTest, BadTargetsFailWithClearNumbers) {
   EXPECT_EQ(readBytes(dir.file("afile")), std::vector<uint8_t>{1});
 }
 
+// Alone, or in a folder a batch opened once and whose names it did not look
+// at again (the file may even be there before the writer is made).
 TEST_P(FileWriterTest, CreatingNeverReplacesAFileThatAppearedMeanwhile) {
-  TempDir dir(root(), tidy());
-  const std::string target = dir.file("race.zwp");
-  FileWriter w(target, IfExists::Keep);
-  put(w, {1, 2, 3});
-  writeBytes(target, {9});  // another program was quicker
-  EXPECT_EQ(errorNumberOf([&] { w.commit(); }), err::PathFileAccess);
-  EXPECT_EQ(readBytes(target), std::vector<uint8_t>{9});
-  EXPECT_EQ(dir.entries(), std::vector<std::string>{"race.zwp"});
+  for (const bool inOpenFolder : {false, true}) {
+    for (const bool before : {false, true}) {
+      if (before && !inOpenFolder) continue;  // the constructor refuses that one itself
+      SCOPED_TRACE(std::string(inOpenFolder ? "in an open folder" : "alone") + (before ? ", there before" : ""));
+      TempDir dir(root(), tidy());
+      const std::string target = dir.file("race.zwp");
+      int error = 0;
+      const auto folder = WriteFolder::open(dir.path().string(), error);
+      ASSERT_TRUE(folder) << error;
+      if (before) writeBytes(target, {9});
+      EXPECT_EQ(errorNumberOf([&] {
+                  auto w = inOpenFolder ? std::make_unique<FileWriter>(folder, target, IfExists::Keep)
+                                        : std::make_unique<FileWriter>(target, IfExists::Keep);
+                  put(*w, {1, 2, 3});
+                  if (!before) writeBytes(target, {9});  // another program was quicker
+                  w->commit();
+                }),
+                err::PathFileAccess);
+      EXPECT_EQ(readBytes(target), std::vector<uint8_t>{9});
+      EXPECT_EQ(dir.entries(), std::vector<std::string>{"race.zwp"});
+    }
+  }
 }
 
 TEST_P(FileWriterTest, ExclusiveCreateUnderARealRace) {
