@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -40,7 +39,7 @@ class Folders {
   explicit Folders(const std::vector<Job>& jobs) {
     for (const Job& job : jobs) {
       if (!job.skip.empty()) continue;
-      const std::string dir = folderOf(job.output);
+      const std::string dir = folderOfTarget(job.output);
       if (opened_.count(dir) != 0) continue;
       int error = 0;
       auto folder = WriteFolder::open(dir, error);
@@ -49,16 +48,12 @@ class Folders {
   }
   // A writer for the job's output, in its folder.
   std::unique_ptr<FileWriter> writerFor(const Job& job, IfExists ifExists) const {
-    const auto& [folder, error] = opened_.at(folderOf(job.output));
+    const auto& [folder, error] = opened_.at(folderOfTarget(job.output));
     if (!folder) throw fileError(error, job.output, FileAccess::Write);
     return std::make_unique<FileWriter>(folder, job.output, ifExists);
   }
 
  private:
-  static std::string folderOf(const std::string& path) {
-    const std::filesystem::path p(path);
-    return p.has_parent_path() ? p.parent_path().string() : std::string(".");
-  }
   std::map<std::string, std::pair<std::shared_ptr<const WriteFolder>, int>> opened_;
 };
 

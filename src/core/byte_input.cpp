@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -53,10 +52,10 @@ FileInput::FileInput(const std::string& path, FileKind kind) : path_(path) {
     do {
       n = ::pread(fd_, window_.data(), kFirstRead, 0);
     } while (n < 0 && errno == EINTR);
-    // A pipe put in the file's place cannot be read by position: refused as any non-file is.
+    // A pipe put in the file's place cannot be read by position: refused as
+    // any non-file is. A regular file reads short only at its end.
     if (n < 0) throw fileError(errno == ESPIPE ? ENODEV : errno, path, FileAccess::Read);
     window_.resize(static_cast<size_t>(n));
-    // A regular file reads short only at its end; pread refuses pipes.
     size_ = window_.size() < kFirstRead ? window_.size() : sizeOfRegularFile(fd_, path);
   } catch (...) {
     ::close(fd_);

@@ -36,6 +36,11 @@ bool unnamedUsable() {
 
 void allowUnnamedFiles(bool allowed) { unnamedAllowed.store(allowed); }
 
+std::string folderOfTarget(const std::string& target) {
+  const std::filesystem::path path(target);
+  return path.has_parent_path() ? path.parent_path().string() : std::string(".");
+}
+
 std::shared_ptr<const WriteFolder> WriteFolder::open(const std::string& path, int& error) {
   std::shared_ptr<WriteFolder> folder(new WriteFolder);
   folder->fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -58,9 +63,8 @@ WriteFolder::~WriteFolder() {
 
 FileWriter::FileWriter(const std::string& target, IfExists ifExists) : target_(target), ifExists_(ifExists) {
   nameTarget();
-  const std::filesystem::path path(target);
   int error = 0;
-  auto folder = WriteFolder::open(path.has_parent_path() ? path.parent_path().string() : std::string("."), error);
+  auto folder = WriteFolder::open(folderOfTarget(target), error);
   if (!folder) fail(error);
   adopt(std::move(folder), true);
 }

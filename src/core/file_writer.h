@@ -26,6 +26,9 @@ enum class IfExists {
 // A folder files are written into: opened once, its file system asked once
 // what it offers, and shared by every writer into it (a batch writing a
 // thousand files into one folder opens it once, not a thousand times).
+// The folder a target path names ("." for a bare name).
+std::string folderOfTarget(const std::string& target);
+
 struct WriteFolder {
   // The folder, or null with the error number when it cannot be opened.
   static std::shared_ptr<const WriteFolder> open(const std::string& path, int& error);

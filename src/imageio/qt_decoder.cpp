@@ -1,8 +1,6 @@
 // GIF, WebP and TIFF through Qt's image plugins, each reader told its
 // format so that no other plugin (a renderer such as SVG among them) is ever
 // asked about the file.
-#include <mutex>
-
 #include <QIODevice>
 #include <QImage>
 #include <QImageReader>
@@ -49,9 +47,6 @@ struct Reader {
   InputDevice device;
   QImageReader reader;
   Reader(ByteInput& file, const char* format) : device(file) {
-    // Qt loads its plugins under a lock of its own; once is enough.
-    static std::once_flag pluginsLoaded;
-    std::call_once(pluginsLoaded, [] { (void)QImageReader::supportedImageFormats(); });
     reader.setDevice(&device);
     reader.setFormat(format);
     reader.setAutoDetectImageFormat(false);
